@@ -1,0 +1,92 @@
+/*
+ * BSoundPlayer: a named output stream that asks its owner for every buffer.
+ *
+ * The player opens the user's default output device when it is constructed
+ * and calls the buffer hook once for every buffer, on its own audio thread,
+ * from Start() until it is stopped or destroyed. The hook always sees
+ * interleaved 32-bit float samples at 44100 frames per second; the channel
+ * count and the buffer length are the device's (at most 512 frames a buffer),
+ * and may differ from call to call. The first call may come before Start()
+ * returns.
+ *
+ * Stop() and the destructor wait for a hook call in progress: once they have
+ * returned, no hook call begins. The player may be destroyed on a thread other
+ * than the one that created it, but never from inside its own hook.
+ *
+ * Without an output device, InitCheck() reports the failure, Start() does
+ * nothing, and the program goes on without sound.
+ */
+#ifndef _SOUND_PLAYER_H
+#define _SOUND_PLAYER_H
+
+#include <atomic>
+#include <memory>
+
+#include <MediaDefs.h>
+
+namespace BPrivate {
+class AudioDevice;
+}
+
+class BSoundPlayer {
+public:
+	enum sound_player_notification {
+		B_STARTED = 1,
+		B_STOPPED,
+		B_SOUND_DONE
+	};
+
+	typedef void (*BufferPlayerFunc)(void* cookie, void* buffer, size_t size,
+		const media_raw_audio_format& format);
+	typedef void (*EventNotifierFunc)(void* cookie,
+		sound_player_notification what, ...);
+
+								BSoundPlayer(const char* name = nullptr,
+									BufferPlayerFunc playerFunction = nullptr,
+									EventNotifierFunc eventNotifierFunction = nullptr,
+									void* cookie = nullptr);
+	virtual						~BSoundPlayer();
+
+			status_t			InitCheck() const;
+			media_raw_audio_format Format() const;
+
+	// Playing
+			status_t			Start();
+			void				Stop(bool block = true, bool flush = true);
+			bool				IsPlaying() const;
+
+	// The buffer hook
+			BufferPlayerFunc	BufferPlayer() const;
+			void				SetBufferPlayer(BufferPlayerFunc playerFunction);
+			EventNotifierFunc	EventNotifier() const;
+			void				SetNotifier(EventNotifierFunc eventNotifierFunction);
+			void*				Cookie() const;
+			void				SetCookie(void* cookie);
+
+	// Without data the player plays silence.
+			bool				HasData() const;
+			void				SetHasData(bool hasData);
+
+private:
+								BSoundPlayer(const BSoundPlayer&) = delete;
+			BSoundPlayer&		operator=(const BSoundPlayer&) = delete;
+
+	// Runs on the audio thread. It calls no virtual function: a subclass's
+	// destructor rewrites the object's vtable pointer while buffers are
+	// still being played.
+	static	void				_RenderBuffer(void* player, void* buffer,
+									size_t size,
+									const media_raw_audio_format& format);
+			void				_Notify(sound_player_notification what);
+
+			std::unique_ptr<BPrivate::AudioDevice> fDevice;
+			status_t			fInitStatus;
+			media_raw_audio_format fFormat;
+			std::atomic<BufferPlayerFunc> fPlayBufferFunc;
+			std::atomic<EventNotifierFunc> fNotifierFunc;
+			std::atomic<void*>	fCookie;
+			std::atomic<bool>	fHasData;
+			std::atomic<bool>	fIsPlaying;
+};
+
+#endif // _SOUND_PLAYER_H

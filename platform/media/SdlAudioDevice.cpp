@@ -1,0 +1,137 @@
+/*
+ * Plays through SDL's audio: the user's default output device, 32-bit float
+ * at 44100 frames per second in buffers of 512 frames. SDL converts to
+ * whatever the device wants, so the render function always sees that format;
+ * only the channel count is left to the device.
+ */
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <SDL.h>
+
+#include "private/AudioDevice.h"
+#include "private/SdlLibrary.h"
+
+namespace BPrivate {
+
+namespace {
+
+const int kFrameRate = 44100;
+const Uint16 kBufferFrames = 512;
+
+class SdlAudioDevice : public AudioDevice {
+public:
+	~SdlAudioDevice() override
+	{
+		Close();
+	}
+
+	status_t Open(const char* streamName, RenderFunc render, void* user,
+		media_raw_audio_format* format) override
+	{
+		Close();
+		if (!InitSdlSubsystem(SDL_INIT_AUDIO)) {
+			_Report(SDL_GetError());
+			return B_ERROR;
+		}
+		fSubsystemStarted = true;
+
+		// The sound server lists the stream under these names; they must be
+		// set before the device opens.
+		if (streamName != nullptr && streamName[0] != '\0')
+			SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, streamName);
+		if (SDL_GetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME) == nullptr
+			&& SDL_GetHint(SDL_HINT_APP_NAME) == nullptr) {
+			SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME,
+				program_invocation_short_name);
+		}
+
+		fRender = render;
+		fUser = user;
+
+		SDL_AudioSpec want;
+		SDL_zero(want);
+		want.freq = kFrameRate;
+		want.format = AUDIO_F32SYS;
+		want.channels = 2;
+		want.samples = kBufferFrames;
+		want.callback = &_Callback;
+		want.userdata = this;
+
+		SDL_AudioSpec have;
+		fDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
+			SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+		if (fDevice == 0) {
+			_Report(SDL_GetError());
+			Close();
+			return B_ERROR;
+		}
+
+		memset(&fFormat, 0, sizeof(fFormat));
+		fFormat.frame_rate = have.freq;
+		fFormat.channel_count = have.channels;
+		fFormat.format = media_raw_audio_format::B_AUDIO_FLOAT;
+		fFormat.byte_order = B_MEDIA_HOST_ENDIAN;
+		fFormat.buffer_size = size_t(have.samples) * have.channels
+			* sizeof(float);
+		*format = fFormat;
+		return B_OK;
+	}
+
+	void Start() override
+	{
+		if (fDevice != 0)
+			SDL_PauseAudioDevice(fDevice, 0);
+	}
+
+	void Stop() override
+	{
+		// SDL runs the callback with the device locked, and pausing takes
+		// that lock: once this returns, no callback is running or will run.
+		if (fDevice != 0)
+			SDL_PauseAudioDevice(fDevice, 1);
+	}
+
+	void Close() override
+	{
+		if (fDevice != 0) {
+			SDL_CloseAudioDevice(fDevice);
+			fDevice = 0;
+		}
+		if (fSubsystemStarted) {
+			QuitSdlSubsystem(SDL_INIT_AUDIO);
+			fSubsystemStarted = false;
+		}
+	}
+
+private:
+	static void _Callback(void* userdata, Uint8* stream, int length)
+	{
+		SdlAudioDevice* device = static_cast<SdlAudioDevice*>(userdata);
+		device->fRender(device->fUser, stream, size_t(length),
+			device->fFormat);
+	}
+
+	static void _Report(const char* reason)
+	{
+		fprintf(stderr, "%s: no sound output (%s); running silently\n",
+			program_invocation_short_name, reason);
+	}
+
+	SDL_AudioDeviceID fDevice = 0;
+	bool fSubsystemStarted = false;
+	RenderFunc fRender = nullptr;
+	void* fUser = nullptr;
+	media_raw_audio_format fFormat = {};
+};
+
+} // namespace
+
+std::unique_ptr<AudioDevice>
+CreateSdlAudioDevice()
+{
+	return std::unique_ptr<AudioDevice>(new SdlAudioDevice);
+}
+
+} // namespace BPrivate

@@ -1,0 +1,166 @@
+#include <SoundPlayer.h>
+
+#include <cstring>
+
+#include "private/AudioDevice.h"
+
+const media_raw_audio_format media_raw_audio_format::wildcard = {};
+
+namespace BPrivate {
+
+static std::atomic<AudioDeviceFactory> sAudioDeviceFactory{nullptr};
+
+AudioDeviceFactory
+SetAudioDeviceFactory(AudioDeviceFactory factory)
+{
+	return sAudioDeviceFactory.exchange(factory);
+}
+
+std::unique_ptr<AudioDevice>
+CreateAudioDevice()
+{
+	AudioDeviceFactory factory = sAudioDeviceFactory.load();
+	return factory != nullptr ? factory() : CreateSdlAudioDevice();
+}
+
+} // namespace BPrivate
+
+BSoundPlayer::BSoundPlayer(const char* name, BufferPlayerFunc playerFunction,
+		EventNotifierFunc eventNotifierFunction, void* cookie)
+	:
+	fDevice(BPrivate::CreateAudioDevice()),
+	fInitStatus(B_NO_INIT),
+	fFormat(),
+	fPlayBufferFunc(playerFunction),
+	fNotifierFunc(eventNotifierFunction),
+	fCookie(cookie),
+	fHasData(false),
+	fIsPlaying(false)
+{
+	if (fDevice != nullptr) {
+		fInitStatus = fDevice->Open(name != nullptr ? name : "",
+			&_RenderBuffer, this, &fFormat);
+	}
+	if (fInitStatus != B_OK)
+		fDevice.reset();
+}
+
+BSoundPlayer::~BSoundPlayer()
+{
+	// Stop first, so that no hook call is running while the device closes
+	// and none begins once this destructor has returned.
+	Stop();
+	if (fDevice != nullptr)
+		fDevice->Close();
+}
+
+status_t
+BSoundPlayer::InitCheck() const
+{
+	return fInitStatus;
+}
+
+media_raw_audio_format
+BSoundPlayer::Format() const
+{
+	return fFormat;
+}
+
+status_t
+BSoundPlayer::Start()
+{
+	if (fInitStatus != B_OK)
+		return fInitStatus;
+	if (fIsPlaying.exchange(true))
+		return B_OK;
+	fDevice->Start();
+	_Notify(B_STARTED);
+	return B_OK;
+}
+
+void
+BSoundPlayer::Stop(bool /*block*/, bool /*flush*/)
+{
+	// The device's Stop always waits for a buffer in progress, which is what
+	// blocking asks for; nothing is queued beyond it, so there is nothing
+	// to flush.
+	if (!fIsPlaying.exchange(false))
+		return;
+	fDevice->Stop();
+	_Notify(B_STOPPED);
+}
+
+bool
+BSoundPlayer::IsPlaying() const
+{
+	return fIsPlaying.load();
+}
+
+BSoundPlayer::BufferPlayerFunc
+BSoundPlayer::BufferPlayer() const
+{
+	return fPlayBufferFunc.load();
+}
+
+void
+BSoundPlayer::SetBufferPlayer(BufferPlayerFunc playerFunction)
+{
+	fPlayBufferFunc.store(playerFunction);
+}
+
+BSoundPlayer::EventNotifierFunc
+BSoundPlayer::EventNotifier() const
+{
+	return fNotifierFunc.load();
+}
+
+void
+BSoundPlayer::SetNotifier(EventNotifierFunc eventNotifierFunction)
+{
+	fNotifierFunc.store(eventNotifierFunction);
+}
+
+void*
+BSoundPlayer::Cookie() const
+{
+	return fCookie.load();
+}
+
+void
+BSoundPlayer::SetCookie(void* cookie)
+{
+	fCookie.store(cookie);
+}
+
+bool
+BSoundPlayer::HasData() const
+{
+	return fHasData.load();
+}
+
+void
+BSoundPlayer::SetHasData(bool hasData)
+{
+	fHasData.store(hasData);
+}
+
+void
+BSoundPlayer::_RenderBuffer(void* player, void* buffer, size_t size,
+	const media_raw_audio_format& format)
+{
+	// The device hands over whatever its buffer last held. Clear it, so that
+	// a hook that declines a buffer plays silence rather than stale sound.
+	memset(buffer, 0, size);
+	BSoundPlayer* self = static_cast<BSoundPlayer*>(player);
+	BufferPlayerFunc hook = self->fPlayBufferFunc.load(std::memory_order_acquire);
+	if (hook != nullptr && self->fHasData.load(std::memory_order_acquire))
+		hook(self->fCookie.load(std::memory_order_relaxed), buffer, size, format);
+}
+
+void
+BSoundPlayer::_Notify(sound_player_notification what)
+{
+	EventNotifierFunc notifier = fNotifierFunc.load();
+	if (notifier != nullptr)
+		notifier(fCookie.load(), what, this);
+}
