@@ -1,0 +1,169 @@
+// BSoundPlayer over SDL's own drivers: "dummy" plays nowhere at the pace of
+// a real device, which is enough to see the hook called on its own thread
+// and stopped for good by the destructor.
+
+#include <SoundPlayer.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "../support/Watchdog.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct HookLog {
+	std::atomic<int> calls{0};
+	std::atomic<bool> wrongFormat{false};
+	std::atomic<bool> onCallerThread{false};
+	std::atomic<size_t> largestBytes{0};
+	std::thread::id caller = std::this_thread::get_id();
+};
+
+void
+CountingHook(void* cookie, void* buffer, size_t size,
+	const media_raw_audio_format& format)
+{
+	HookLog* log = static_cast<HookLog*>(cookie);
+	if (format.format != media_raw_audio_format::B_AUDIO_FLOAT
+		|| format.frame_rate != 44100.0f || format.channel_count == 0
+		|| size % (format.channel_count * sizeof(float)) != 0) {
+		log->wrongFormat = true;
+	}
+	if (std::this_thread::get_id() == log->caller)
+		log->onCallerThread = true;
+	if (size > log->largestBytes)
+		log->largestBytes = size;
+	memset(buffer, 0, size);
+	log->calls++;
+}
+
+std::atomic<int> sStarted{0};
+std::atomic<int> sStopped{0};
+
+void
+CountingNotifier(void*, BSoundPlayer::sound_player_notification what, ...)
+{
+	if (what == BSoundPlayer::B_STARTED)
+		sStarted++;
+	else if (what == BSoundPlayer::B_STOPPED)
+		sStopped++;
+}
+
+bool
+WaitForCalls(const HookLog& log, int count)
+{
+	for (int i = 0; i < 500 && log.calls.load() < count; i++)
+		std::this_thread::sleep_for(10ms);
+	return log.calls.load() >= count;
+}
+
+class SoundPlayerTest : public ::testing::Test {
+protected:
+	void SetUp() override { setenv("SDL_AUDIODRIVER", "dummy", 1); }
+	void TearDown() override { unsetenv("SDL_AUDIODRIVER"); }
+};
+
+TEST_F(SoundPlayerTest, HookGetsFloatBuffersAtOurRateOnItsOwnThread)
+{
+	Watchdog watchdog(30s, "sound player hook test");
+	HookLog log;
+	BSoundPlayer* player = new BSoundPlayer("Kesto", CountingHook, nullptr, &log);
+	ASSERT_EQ(player->InitCheck(), B_OK);
+	player->SetHasData(true);
+	EXPECT_EQ(player->Start(), B_OK);
+	EXPECT_TRUE(player->IsPlaying());
+
+	ASSERT_TRUE(WaitForCalls(log, 5)) << "the hook was never called";
+	EXPECT_FALSE(log.wrongFormat.load());
+	EXPECT_FALSE(log.onCallerThread.load());
+	// Buffers of at most 512 frames.
+	media_raw_audio_format format = player->Format();
+	EXPECT_LE(log.largestBytes.load(), 512 * format.channel_count * sizeof(float));
+
+	delete player;
+	int callsAtDestruction = log.calls.load();
+	std::this_thread::sleep_for(100ms);
+	EXPECT_EQ(log.calls.load(), callsAtDestruction);
+}
+
+TEST_F(SoundPlayerTest, WithoutDataTheHookIsNotCalled)
+{
+	Watchdog watchdog(30s, "sound player without data");
+	HookLog log;
+	BSoundPlayer player("Kesto", CountingHook, nullptr, &log);
+	ASSERT_EQ(player.InitCheck(), B_OK);
+	player.Start();
+	std::this_thread::sleep_for(100ms);
+	EXPECT_EQ(log.calls.load(), 0);
+
+	player.SetHasData(true);
+	EXPECT_TRUE(WaitForCalls(log, 1));
+}
+
+TEST_F(SoundPlayerTest, StopWaitsAndNoCallFollows)
+{
+	Watchdog watchdog(30s, "sound player stop");
+	HookLog log;
+	BSoundPlayer player("Kesto", CountingHook, nullptr, &log);
+	player.SetHasData(true);
+	player.Start();
+	ASSERT_TRUE(WaitForCalls(log, 2));
+	player.Stop();
+	EXPECT_FALSE(player.IsPlaying());
+	int calls = log.calls.load();
+	std::this_thread::sleep_for(100ms);
+	EXPECT_EQ(log.calls.load(), calls);
+}
+
+TEST_F(SoundPlayerTest, MadeOnOneThreadAndDestroyedOnAnother)
+{
+	Watchdog watchdog(30s, "sound player across threads");
+	HookLog log;
+	BSoundPlayer* player = new BSoundPlayer("Kesto", CountingHook, nullptr, &log);
+	player->SetHasData(true);
+	player->Start();
+	ASSERT_TRUE(WaitForCalls(log, 2));
+
+	std::thread other([player] { delete player; });
+	other.join();
+	int calls = log.calls.load();
+	std::this_thread::sleep_for(100ms);
+	EXPECT_EQ(log.calls.load(), calls);
+}
+
+TEST_F(SoundPlayerTest, NoOutputDeviceFailsInitCheckAndStaysSilent)
+{
+	Watchdog watchdog(30s, "sound player without a device");
+	setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+	HookLog log;
+	BSoundPlayer player("Kesto", CountingHook, nullptr, &log);
+	EXPECT_NE(player.InitCheck(), B_OK);
+	player.SetHasData(true);
+	EXPECT_NE(player.Start(), B_OK);
+	EXPECT_FALSE(player.IsPlaying());
+	std::this_thread::sleep_for(50ms);
+	EXPECT_EQ(log.calls.load(), 0);
+}
+
+TEST_F(SoundPlayerTest, NotifierHearsStartAndStop)
+{
+	Watchdog watchdog(30s, "sound player notifier");
+	sStarted = 0;
+	sStopped = 0;
+	{
+		HookLog log;
+		BSoundPlayer player("Kesto", CountingHook, CountingNotifier, &log);
+		player.Start();
+		player.Start();
+		EXPECT_EQ(sStarted.load(), 1);
+	}
+	EXPECT_EQ(sStopped.load(), 1);
+}
+
+} // namespace
