@@ -22,7 +22,7 @@ build:
 	cmake --preset default >/dev/null
 	cmake --build --preset default
 
-unit-%:
+unit-default unit-asan unit-tsan: unit-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
 	ctest --preset $*

@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include "private/AudioDevice.h"
 #include "private/SdlLibrary.h"
@@ -19,6 +21,34 @@ namespace {
 
 const int kFrameRate = 44100;
 const Uint16 kBufferFrames = 512;
+
+// ALSA prints a paragraph of its own to stderr for every device it fails to
+// open, which is what SDL's last fallback does on a machine without sound.
+// SDL loads the library at run time, so we load the same library first and
+// give it an error handler that says nothing; our own one line says the rest.
+extern "C" void
+IgnoreAlsaError(const char*, int, const char*, int, const char*, ...)
+{
+}
+
+void
+QuietAlsa()
+{
+	static std::once_flag sOnce;
+	std::call_once(sOnce, [] {
+		void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+		if (alsa == nullptr)
+			return;
+		typedef void (*ErrorHandler)(const char*, int, const char*, int,
+			const char*, ...);
+		typedef int (*SetErrorHandler)(ErrorHandler);
+		SetErrorHandler setHandler = reinterpret_cast<SetErrorHandler>(
+			dlsym(alsa, "snd_lib_error_set_handler"));
+		if (setHandler != nullptr)
+			setHandler(&IgnoreAlsaError);
+		// Kept loaded on purpose: the handler must outlive SDL's use of it.
+	});
+}
 
 class SdlAudioDevice : public AudioDevice {
 public:
@@ -31,6 +61,7 @@ public:
 		media_raw_audio_format* format) override
 	{
 		Close();
+		QuietAlsa();
 		if (!InitSdlSubsystem(SDL_INIT_AUDIO)) {
 			_Report(SDL_GetError());
 			return B_ERROR;
