@@ -5,7 +5,9 @@
  *   make-resources SOURCE_DIR OUTPUT_DIR
  *
  * writes OUTPUT_DIR/kesto_bg.bmp (the background image, from captions.txt)
- * and OUTPUT_DIR/app_version.bin (the version record, from version.txt).
+ * OUTPUT_DIR/app_version.bin (the version record, from version.txt), and
+ * OUTPUT_DIR/icon_large.bin and icon_mini.bin (B_CMAP8 pixels, from
+ * icon-large.txt and icon-mini.txt).
  * Any fault in a source is reported on one line and fails the build.
  */
 #include <cstdint>
@@ -247,6 +249,47 @@ PutVersionRecord(std::vector<uint8_t>& out,
 	}
 }
 
+// Reads an icon: "ink CHAR INDEX" lines name the palette index each
+// character stands for, and size rows of size characters between bars give
+// the pixels, top row first.
+std::vector<uint8_t>
+ReadIcon(const std::string& path, size_t size)
+{
+	std::map<char, uint8_t> inks;
+	std::vector<uint8_t> pixels;
+	std::istringstream lines(ReadFile(path));
+	std::string line;
+	int lineNumber = 0;
+	size_t rows = 0;
+	while (std::getline(lines, line)) {
+		lineNumber++;
+		std::string where = path + ":" + std::to_string(lineNumber);
+		if (line.empty() || line[0] == '#')
+			continue;
+		if (line.compare(0, 4, "ink ") == 0 && line.size() > 6) {
+			int index = atoi(line.c_str() + 6);
+			if (index < 0 || index > 255)
+				Fail(where + ": palette index out of range");
+			inks[line[4]] = uint8_t(index);
+			continue;
+		}
+		if (line.size() != size + 2 || line.front() != '|' || line.back() != '|')
+			Fail(where + ": expected " + std::to_string(size)
+				+ " pixels between bars");
+		if (++rows > size)
+			Fail(where + ": more than " + std::to_string(size) + " rows");
+		for (size_t i = 1; i <= size; i++) {
+			auto ink = inks.find(line[i]);
+			if (ink == inks.end())
+				Fail(where + ": no ink for '" + line[i] + "'");
+			pixels.push_back(ink->second);
+		}
+	}
+	if (rows != size)
+		Fail(path + ": expected " + std::to_string(size) + " rows");
+	return pixels;
+}
+
 } // namespace
 
 int
@@ -265,5 +308,8 @@ main(int argc, char** argv)
 	PutVersionRecord(version, ReadSettings(source + "/version.txt"));
 	PutVersionRecord(version, {});
 	WriteFile(output + "/app_version.bin", version);
+
+	WriteFile(output + "/icon_large.bin", ReadIcon(source + "/icon-large.txt", 32));
+	WriteFile(output + "/icon_mini.bin", ReadIcon(source + "/icon-mini.txt", 16));
 	return 0;
 }

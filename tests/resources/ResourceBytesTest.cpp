@@ -155,4 +155,40 @@ TEST(VersionRecord, HoldsTheApplicationsVersionThenAnEmptySystemRecord)
 		ASSERT_EQ(bytes[i], 0) << "system record byte " << i;
 }
 
+// Both icons show three outlined blocks over a transparent ground, with a
+// shadow on their lower right.
+void
+CheckIcon(const std::vector<uint8_t>& pixels, int size)
+{
+	ASSERT_EQ(pixels.size(), size_t(size * size));
+	std::set<uint8_t> faces;
+	int outline = 0;
+	int shadowRight = 0;
+	int shadowLeft = 0;
+	for (int y = 0; y < size; y++) {
+		for (int x = 0; x < size; x++) {
+			uint8_t index = pixels[y * size + x];
+			if (index == 0)
+				outline++;
+			else if (index == 161)
+				(x >= size / 2 ? shadowRight : shadowLeft)++;
+			else if (index != 255)
+				faces.insert(index);
+		}
+	}
+	// The corners are clear.
+	EXPECT_EQ(pixels[0], 255);
+	EXPECT_EQ(pixels[size - 1], 255);
+	EXPECT_EQ(pixels[(size - 1) * size], 255);
+	EXPECT_GT(outline, size);
+	EXPECT_EQ(faces.size(), 3u) << "each face of a block has its own shade";
+	EXPECT_GT(shadowRight, shadowLeft);
+}
+
+TEST(Icons, LargeAndMiniShowTheSameMotif)
+{
+	CheckIcon(ReadResource("icon_large.bin"), 32);
+	CheckIcon(ReadResource("icon_mini.bin"), 16);
+}
+
 } // namespace
