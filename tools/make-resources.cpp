@@ -7,9 +7,12 @@
  * writes OUTPUT_DIR/kesto_bg.bmp (the background image, from captions.txt)
  * OUTPUT_DIR/app_version.bin (the version record, from version.txt), and
  * OUTPUT_DIR/icon_large.bin and icon_mini.bin (B_CMAP8 pixels, from
- * icon-large.txt and icon-mini.txt).
+ * icon-large.txt and icon-mini.txt), and the same icons as PNG files for
+ * the desktop, OUTPUT_DIR/icons/SIZE/belvo.png, for sizes 16 (the mini icon)
+ * and 32, 64 and 128 (the large icon, enlarged pixel for pixel).
  * Any fault in a source is reported on one line and fails the build.
  */
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +21,10 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
+
+#include "private/SystemPalette.h"
 
 namespace {
 
@@ -290,6 +297,95 @@ ReadIcon(const std::string& path, size_t size)
 	return pixels;
 }
 
+uint32_t
+Crc32(const uint8_t* data, size_t size, uint32_t crc = 0)
+{
+	crc = ~crc;
+	for (size_t i = 0; i < size; i++) {
+		crc ^= data[i];
+		for (int bit = 0; bit < 8; bit++)
+			crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1)));
+	}
+	return ~crc;
+}
+
+void
+PutBig32(std::vector<uint8_t>& out, uint32_t value)
+{
+	for (int shift = 24; shift >= 0; shift -= 8)
+		out.push_back(uint8_t(value >> shift));
+}
+
+void
+PutChunk(std::vector<uint8_t>& png, const char* type,
+	const std::vector<uint8_t>& data)
+{
+	PutBig32(png, uint32_t(data.size()));
+	size_t start = png.size();
+	png.insert(png.end(), type, type + 4);
+	png.insert(png.end(), data.begin(), data.end());
+	PutBig32(png, Crc32(png.data() + start, png.size() - start));
+}
+
+// An RGBA PNG of a B_CMAP8 icon, each pixel scale x scale. The image data is
+// stored uncompressed: the icons are small, and this needs no library.
+std::vector<uint8_t>
+IconPng(const std::vector<uint8_t>& pixels, size_t size, size_t scale)
+{
+	size_t side = size * scale;
+	std::vector<uint8_t> raw;
+	for (size_t y = 0; y < side; y++) {
+		raw.push_back(0);	// no filter
+		for (size_t x = 0; x < side; x++) {
+			uint8_t index = pixels[(y / scale) * size + x / scale];
+			BPrivate::PaletteColor color = BPrivate::SystemPaletteColor(index);
+			bool clear = index == BPrivate::kTransparentIndex;
+			raw.push_back(clear ? 0 : color.red);
+			raw.push_back(clear ? 0 : color.green);
+			raw.push_back(clear ? 0 : color.blue);
+			raw.push_back(clear ? 0 : 255);
+		}
+	}
+
+	std::vector<uint8_t> zlib = { 0x78, 0x01 };
+	for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
+		size_t length = std::min<size_t>(65535, raw.size() - at);
+		bool last = at + length >= raw.size();
+		zlib.push_back(last ? 1 : 0);
+		zlib.push_back(uint8_t(length));
+		zlib.push_back(uint8_t(length >> 8));
+		zlib.push_back(uint8_t(~length));
+		zlib.push_back(uint8_t(~length >> 8));
+		zlib.insert(zlib.end(), raw.begin() + at, raw.begin() + at + length);
+		if (last)
+			break;
+	}
+	uint32_t a = 1;
+	uint32_t b = 0;
+	for (uint8_t byte : raw) {
+		a = (a + byte) % 65521;
+		b = (b + a) % 65521;
+	}
+	PutBig32(zlib, (b << 16) | a);
+
+	std::vector<uint8_t> png = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
+	std::vector<uint8_t> header;
+	PutBig32(header, uint32_t(side));
+	PutBig32(header, uint32_t(side));
+	header.insert(header.end(), { 8, 6, 0, 0, 0 });	// 8-bit RGBA
+	PutChunk(png, "IHDR", header);
+	PutChunk(png, "IDAT", zlib);
+	PutChunk(png, "IEND", {});
+	return png;
+}
+
+void
+MakeDirectory(const std::string& path)
+{
+	if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
+		Fail("cannot make " + path);
+}
+
 } // namespace
 
 int
@@ -309,7 +405,20 @@ main(int argc, char** argv)
 	PutVersionRecord(version, {});
 	WriteFile(output + "/app_version.bin", version);
 
-	WriteFile(output + "/icon_large.bin", ReadIcon(source + "/icon-large.txt", 32));
-	WriteFile(output + "/icon_mini.bin", ReadIcon(source + "/icon-mini.txt", 16));
+	std::vector<uint8_t> large = ReadIcon(source + "/icon-large.txt", 32);
+	std::vector<uint8_t> mini = ReadIcon(source + "/icon-mini.txt", 16);
+	WriteFile(output + "/icon_large.bin", large);
+	WriteFile(output + "/icon_mini.bin", mini);
+
+	MakeDirectory(output + "/icons");
+	const struct { size_t side; const std::vector<uint8_t>* icon; size_t size; } pngs[] = {
+		{ 16, &mini, 16 }, { 32, &large, 32 }, { 64, &large, 32 }, { 128, &large, 32 },
+	};
+	for (const auto& png : pngs) {
+		std::string directory = output + "/icons/" + std::to_string(png.side);
+		MakeDirectory(directory);
+		WriteFile(directory + "/belvo.png",
+			IconPng(*png.icon, png.size, png.side / png.size));
+	}
 	return 0;
 }
