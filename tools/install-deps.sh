@@ -14,6 +14,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  desktop-file-utils appstream
 )
 
 wanted=("${run_packages[@]}")
