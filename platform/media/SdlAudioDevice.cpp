@@ -7,7 +7,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <string>
+#include <thread>
 
 #include <SDL.h>
 #include <dlfcn.h>
@@ -50,6 +54,11 @@ QuietAlsa()
 	});
 }
 
+// Keeps one SDL output device open for a player. When the device is lost
+// (the sound server went away, the sink was removed), a watcher thread
+// closes it and opens the default device again as soon as one is there, so
+// that the sound comes back by itself. The watcher wakes twice a second;
+// the audio callback never takes the device's lock.
 class SdlAudioDevice : public AudioDevice {
 public:
 	~SdlAudioDevice() override
@@ -61,25 +70,72 @@ public:
 		media_raw_audio_format* format) override
 	{
 		Close();
+		std::lock_guard<std::mutex> lock(fLock);
+		fStreamName = streamName != nullptr ? streamName : "";
+		fRender = render;
+		fUser = user;
+		status_t status = _OpenLocked(true);
+		if (status != B_OK)
+			return status;
+		*format = fFormat;
+		fQuit = false;
+		fWatcher = std::thread(&SdlAudioDevice::_Watch, this);
+		return B_OK;
+	}
+
+	void Start() override
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		fPlaying = true;
+		if (fDevice != 0)
+			SDL_PauseAudioDevice(fDevice, 0);
+	}
+
+	void Stop() override
+	{
+		// SDL runs the callback with the device locked, and pausing takes
+		// that lock: once this returns, no callback is running or will run.
+		std::lock_guard<std::mutex> lock(fLock);
+		fPlaying = false;
+		if (fDevice != 0)
+			SDL_PauseAudioDevice(fDevice, 1);
+	}
+
+	void Close() override
+	{
+		if (fWatcher.joinable()) {
+			{
+				std::lock_guard<std::mutex> lock(fLock);
+				fQuit = true;
+			}
+			fWake.notify_all();
+			fWatcher.join();
+		}
+		std::lock_guard<std::mutex> lock(fLock);
+		fPlaying = false;
+		_CloseLocked();
+	}
+
+private:
+	status_t _OpenLocked(bool report)
+	{
 		QuietAlsa();
 		if (!InitSdlSubsystem(SDL_INIT_AUDIO)) {
-			_Report(SDL_GetError());
+			if (report)
+				_Report("no sound output, running silently", SDL_GetError());
 			return B_ERROR;
 		}
 		fSubsystemStarted = true;
 
 		// The sound server lists the stream under these names; they must be
 		// set before the device opens.
-		if (streamName != nullptr && streamName[0] != '\0')
-			SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, streamName);
+		if (!fStreamName.empty())
+			SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, fStreamName.c_str());
 		if (SDL_GetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME) == nullptr
 			&& SDL_GetHint(SDL_HINT_APP_NAME) == nullptr) {
 			SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME,
 				program_invocation_short_name);
 		}
-
-		fRender = render;
-		fUser = user;
 
 		SDL_AudioSpec want;
 		SDL_zero(want);
@@ -94,8 +150,9 @@ public:
 		fDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
 			SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
 		if (fDevice == 0) {
-			_Report(SDL_GetError());
-			Close();
+			if (report)
+				_Report("no sound output, running silently", SDL_GetError());
+			_CloseLocked();
 			return B_ERROR;
 		}
 
@@ -106,37 +163,40 @@ public:
 		fFormat.byte_order = B_MEDIA_HOST_ENDIAN;
 		fFormat.buffer_size = size_t(have.samples) * have.channels
 			* sizeof(float);
-		*format = fFormat;
 		return B_OK;
 	}
 
-	void Start() override
-	{
-		if (fDevice != 0)
-			SDL_PauseAudioDevice(fDevice, 0);
-	}
-
-	void Stop() override
-	{
-		// SDL runs the callback with the device locked, and pausing takes
-		// that lock: once this returns, no callback is running or will run.
-		if (fDevice != 0)
-			SDL_PauseAudioDevice(fDevice, 1);
-	}
-
-	void Close() override
+	void _CloseLocked()
 	{
 		if (fDevice != 0) {
 			SDL_CloseAudioDevice(fDevice);
 			fDevice = 0;
 		}
+		// Letting go of the audio subsystem drops its connection to the
+		// sound server, so that a reopen makes a fresh one.
 		if (fSubsystemStarted) {
 			QuitSdlSubsystem(SDL_INIT_AUDIO);
 			fSubsystemStarted = false;
 		}
 	}
 
-private:
+	void _Watch()
+	{
+		std::unique_lock<std::mutex> lock(fLock);
+		while (!fQuit) {
+			fWake.wait_for(lock, std::chrono::milliseconds(500));
+			if (fQuit)
+				break;
+			if (fDevice != 0
+				&& SDL_GetAudioDeviceStatus(fDevice) == SDL_AUDIO_STOPPED) {
+				_Report("sound output lost, reconnecting when it is back", SDL_GetError());
+				_CloseLocked();
+			}
+			if (fDevice == 0 && _OpenLocked(false) == B_OK && fPlaying)
+				SDL_PauseAudioDevice(fDevice, 0);
+		}
+	}
+
 	static void _Callback(void* userdata, Uint8* stream, int length)
 	{
 		SdlAudioDevice* device = static_cast<SdlAudioDevice*>(userdata);
@@ -144,12 +204,22 @@ private:
 			device->fFormat);
 	}
 
-	static void _Report(const char* reason)
+	static void _Report(const char* what, const char* reason)
 	{
-		fprintf(stderr, "%s: no sound output (%s); running silently\n",
-			program_invocation_short_name, reason);
+		if (reason != nullptr && reason[0] != '\0') {
+			fprintf(stderr, "%s: %s (%s)\n", program_invocation_short_name,
+				what, reason);
+		} else
+			fprintf(stderr, "%s: %s\n", program_invocation_short_name, what);
 	}
 
+	std::mutex fLock;
+	std::condition_variable fWake;
+	std::thread fWatcher;
+	bool fQuit = false;
+	bool fPlaying = false;
+
+	std::string fStreamName;
 	SDL_AudioDeviceID fDevice = 0;
 	bool fSubsystemStarted = false;
 	RenderFunc fRender = nullptr;
