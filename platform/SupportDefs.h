@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <sys/types.h>
 
 #include <Errors.h>
 
@@ -22,5 +23,9 @@ typedef int32 status_t;
 typedef int64 bigtime_t;
 typedef uint32 type_code;
 typedef uint32 perform_code;
+typedef int32 thread_id;
+
+const bigtime_t B_INFINITE_TIMEOUT = INT64_MAX;
+
 
 #endif // _SUPPORT_DEFS_H

@@ -1,0 +1,74 @@
+/*
+ * The pixels a window draws into: 32-bit words 0xAARRGGBB, which is
+ * B_RGB32's blue, green, red, alpha byte order in memory on the little-endian
+ * machines we run on. Everything that paints (views, text, bitmaps) writes
+ * through a Canvas and a clip box, and never outside both.
+ */
+#ifndef _PRIVATE_CANVAS_H
+#define _PRIVATE_CANVAS_H
+
+#include <algorithm>
+
+#include <GraphicsDefs.h>
+
+namespace BPrivate {
+
+// An inclusive box of whole pixels; empty when left > right or top > bottom.
+struct ClipBox {
+	int32 left;
+	int32 top;
+	int32 right;
+	int32 bottom;
+
+	bool IsEmpty() const { return left > right || top > bottom; }
+	bool Contains(int32 x, int32 y) const
+		{ return x >= left && x <= right && y >= top && y <= bottom; }
+	ClipBox Intersect(const ClipBox& other) const
+	{
+		return ClipBox{ std::max(left, other.left), std::max(top, other.top),
+			std::min(right, other.right), std::min(bottom, other.bottom) };
+	}
+};
+
+struct Canvas {
+	uint32* pixels = nullptr;
+	int32 width = 0;
+	int32 height = 0;
+	int32 stride = 0;  // in pixels, >= width
+
+	ClipBox Bounds() const { return ClipBox{ 0, 0, width - 1, height - 1 }; }
+	uint32* Row(int32 y) const { return pixels + size_t(y) * size_t(stride); }
+};
+
+inline uint32
+PackColor(rgb_color color)
+{
+	return 0xff000000u | (uint32(color.red) << 16) | (uint32(color.green) << 8)
+		| uint32(color.blue);
+}
+
+inline rgb_color
+UnpackColor(uint32 pixel)
+{
+	return rgb_color{ uint8(pixel >> 16), uint8(pixel >> 8), uint8(pixel),
+		uint8(pixel >> 24) };
+}
+
+// Mixes `color` over `pixel` with coverage 0..255 (255 is opaque).
+inline uint32
+BlendPixel(uint32 pixel, rgb_color color, uint32 coverage)
+{
+	if (coverage >= 255)
+		return PackColor(color);
+	uint32 inverse = 255 - coverage;
+	uint32 r = (((pixel >> 16) & 0xff) * inverse + color.red * coverage + 127)
+		/ 255;
+	uint32 g = (((pixel >> 8) & 0xff) * inverse + color.green * coverage
+		+ 127) / 255;
+	uint32 b = ((pixel & 0xff) * inverse + color.blue * coverage + 127) / 255;
+	return 0xff000000u | (r << 16) | (g << 8) | b;
+}
+
+} // namespace BPrivate
+
+#endif // _PRIVATE_CANVAS_H
