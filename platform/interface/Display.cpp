@@ -1,0 +1,300 @@
+/*
+ * The display thread and its request queue.
+ */
+#include <private/Display.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace BPrivate {
+
+namespace {
+
+std::mutex sStartLock;
+Display* sDisplay = nullptr;
+
+} // namespace
+
+Display::Display(std::unique_ptr<DisplayBackend> backend, bool headless)
+	:
+	fBackend(std::move(backend)),
+	fHeadless(headless)
+{
+}
+
+Display::~Display()
+{
+}
+
+bool
+Display::Start(std::string* error)
+{
+	std::lock_guard<std::mutex> guard(sStartLock);
+	if (sDisplay != nullptr)
+		return true;
+
+	const char* choice = getenv("BELVO_DISPLAY");
+	bool headless = choice != nullptr && strcmp(choice, "headless") == 0;
+	std::unique_ptr<DisplayBackend> backend = headless
+		? CreateHeadlessDisplayBackend() : CreateSdlDisplayBackend();
+	Display* display = new Display(std::move(backend), headless);
+
+	// The back end is opened on the display thread itself, since that is the
+	// only thread that may touch the window system.
+	std::mutex resultLock;
+	std::condition_variable resultReady;
+	int result = -1;
+	std::string openError;
+	display->fThread = std::thread([&, display] {
+		bool opened = display->fBackend->Open(&openError);
+		if (opened)
+			display->fScreenFrame = display->fBackend->ScreenFrame();
+		{
+			std::lock_guard<std::mutex> lock(resultLock);
+			result = opened ? 1 : 0;
+		}
+		resultReady.notify_one();
+		if (opened)
+			display->_Loop();
+	});
+	{
+		std::unique_lock<std::mutex> lock(resultLock);
+		resultReady.wait(lock, [&] { return result >= 0; });
+	}
+	if (result == 0) {
+		display->fThread.join();
+		delete display;
+		if (error != nullptr)
+			*error = openError;
+		return false;
+	}
+	sDisplay = display;
+	return true;
+}
+
+Display*
+Display::Default()
+{
+	std::lock_guard<std::mutex> guard(sStartLock);
+	return sDisplay;
+}
+
+void
+Display::Shutdown()
+{
+	Display* display;
+	{
+		std::lock_guard<std::mutex> guard(sStartLock);
+		display = sDisplay;
+		sDisplay = nullptr;
+	}
+	if (display == nullptr)
+		return;
+	{
+		std::lock_guard<std::mutex> lock(display->fRequestLock);
+		display->fQuitting = true;
+	}
+	display->fBackend->Wake();
+	display->fThread.join();
+	delete display;
+}
+
+const char*
+Display::BackendName() const
+{
+	return fBackend->Name();
+}
+
+void
+Display::_Request(std::function<void(DisplayBackend&)> request)
+{
+	{
+		std::lock_guard<std::mutex> lock(fRequestLock);
+		if (fQuitting)
+			return;
+		fRequests.push_back(std::move(request));
+		fRequested++;
+	}
+	fBackend->Wake();
+}
+
+void
+Display::_Loop()
+{
+	for (;;) {
+		std::deque<std::function<void(DisplayBackend&)>> requests;
+		bool quitting;
+		{
+			std::lock_guard<std::mutex> lock(fRequestLock);
+			requests.swap(fRequests);
+			quitting = fQuitting;
+		}
+		for (auto& request : requests)
+			request(*fBackend);
+		if (!requests.empty()) {
+			{
+				std::lock_guard<std::mutex> lock(fRequestLock);
+				fCompleted += requests.size();
+			}
+			fRequestsDone.notify_all();
+		}
+		if (quitting)
+			break;
+
+		DisplayEvent event;
+		if (fBackend->WaitEvent(&event))
+			Deliver(event);
+	}
+
+	// Whatever was still asked for goes unanswered, but nobody may wait for
+	// it forever.
+	{
+		std::lock_guard<std::mutex> lock(fRequestLock);
+		fCompleted = fRequested;
+		fRequests.clear();
+	}
+	fRequestsDone.notify_all();
+	fBackend->Close();
+}
+
+void
+Display::Deliver(const DisplayEvent& event)
+{
+	std::lock_guard<std::mutex> lock(fWindowLock);
+	auto found = fWindows.find(event.window);
+	if (found != fWindows.end() && found->second.client != nullptr)
+		found->second.client->DisplayEventArrived(event);
+}
+
+void
+Display::Sync()
+{
+	std::unique_lock<std::mutex> lock(fRequestLock);
+	if (std::this_thread::get_id() == fThread.get_id())
+		return;
+	uint64 target = fRequested;
+	fRequestsDone.wait(lock, [&] {
+		return fCompleted >= target || (fQuitting && fRequests.empty());
+	});
+}
+
+void
+Display::RunOnDisplayThread(std::function<void(DisplayBackend&)> function)
+{
+	_Request(std::move(function));
+}
+
+DisplayWindowId
+Display::CreateWindow(const WindowSpec& spec, DisplayClient* client)
+{
+	auto buffer = std::make_shared<FrontBuffer>();
+	buffer->width = std::max<int32>(1, int32(spec.frame.Width()) + 1);
+	buffer->height = std::max<int32>(1, int32(spec.frame.Height()) + 1);
+	buffer->pixels.assign(size_t(buffer->width) * size_t(buffer->height),
+		0xffd8d8d8u);
+
+	DisplayWindowId id;
+	{
+		std::lock_guard<std::mutex> lock(fWindowLock);
+		id = fNextId++;
+		fWindows[id] = WindowEntry{ client, buffer };
+	}
+	_Request([id, spec, buffer](DisplayBackend& backend) {
+		backend.CreateWindow(id, spec, buffer);
+	});
+	return id;
+}
+
+void
+Display::DestroyWindow(DisplayWindowId id)
+{
+	{
+		std::lock_guard<std::mutex> lock(fWindowLock);
+		fWindows.erase(id);
+	}
+	_Request([id](DisplayBackend& backend) { backend.DestroyWindow(id); });
+}
+
+void
+Display::ShowWindow(DisplayWindowId id, bool show)
+{
+	_Request([id, show](DisplayBackend& backend) {
+		backend.ShowWindow(id, show);
+	});
+}
+
+void
+Display::RaiseWindow(DisplayWindowId id)
+{
+	_Request([id](DisplayBackend& backend) { backend.RaiseWindow(id); });
+}
+
+void
+Display::MoveWindow(DisplayWindowId id, int32 x, int32 y)
+{
+	_Request([id, x, y](DisplayBackend& backend) {
+		backend.MoveWindow(id, x, y);
+	});
+}
+
+void
+Display::SetTitle(DisplayWindowId id, const std::string& title)
+{
+	_Request([id, title](DisplayBackend& backend) {
+		backend.SetTitle(id, title);
+	});
+}
+
+void
+Display::SetIcon(DisplayWindowId id, std::vector<uint32> argb, int32 width,
+	int32 height)
+{
+	if (width <= 0 || height <= 0 || argb.size() != size_t(width) * height)
+		return;
+	_Request([id, argb = std::move(argb), width, height](
+			DisplayBackend& backend) {
+		backend.SetIcon(id, argb, width, height);
+	});
+}
+
+std::shared_ptr<FrontBuffer>
+Display::FrontBufferOf(DisplayWindowId id)
+{
+	std::lock_guard<std::mutex> lock(fWindowLock);
+	auto found = fWindows.find(id);
+	return found != fWindows.end() ? found->second.buffer : nullptr;
+}
+
+void
+Display::Present(DisplayWindowId id, const Canvas& source, const ClipBox& box)
+{
+	std::shared_ptr<FrontBuffer> buffer = FrontBufferOf(id);
+	if (buffer == nullptr || source.pixels == nullptr)
+		return;
+	ClipBox clipped;
+	{
+		std::lock_guard<std::mutex> lock(buffer->lock);
+		clipped = box.Intersect(ClipBox{ 0, 0,
+			std::min(buffer->width, source.width) - 1,
+			std::min(buffer->height, source.height) - 1 });
+		if (clipped.IsEmpty())
+			return;
+		size_t count = size_t(clipped.right - clipped.left + 1);
+		for (int32 y = clipped.top; y <= clipped.bottom; y++) {
+			memcpy(buffer->pixels.data() + size_t(y) * buffer->width
+					+ clipped.left,
+				source.Row(y) + clipped.left, count * sizeof(uint32));
+		}
+	}
+	_Request([id, clipped](DisplayBackend& backend) {
+		backend.Present(id, clipped);
+	});
+}
+
+BRect
+Display::ScreenFrame()
+{
+	return fScreenFrame;
+}
+
+} // namespace BPrivate

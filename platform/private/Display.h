@@ -1,0 +1,106 @@
+/*
+ * The display thread: the one thread that talks to the window system. It
+ * opens the back end, creates, shows and destroys native windows on request,
+ * shows the pixels windows hand over, and turns the window system's events
+ * into calls on the DisplayClient of the window they belong to (a BWindow
+ * posts them to itself as messages). It sleeps in the back end's WaitEvent
+ * while nothing happens.
+ *
+ * Every method may be called from any thread; requests run on the display
+ * thread in the order they were made.
+ */
+#ifndef _PRIVATE_DISPLAY_H
+#define _PRIVATE_DISPLAY_H
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <private/DisplayBackend.h>
+
+namespace BPrivate {
+
+class DisplayClient {
+public:
+	virtual ~DisplayClient() {}
+	// Runs on the display thread; must not wait for the client's thread.
+	virtual void DisplayEventArrived(const DisplayEvent& event) = 0;
+};
+
+class Display {
+public:
+	// Starts the display thread once per process with the back end that
+	// BELVO_DISPLAY names ("headless"), or SDL otherwise. Returns false and
+	// fills `error` when no display can be opened.
+	static bool Start(std::string* error);
+	// Null until Start() succeeded.
+	static Display* Default();
+	// Ends the display thread (after every window is gone).
+	static void Shutdown();
+
+	bool IsHeadless() const { return fHeadless; }
+	const char* BackendName() const;
+
+	DisplayWindowId CreateWindow(const WindowSpec& spec, DisplayClient* client);
+	// Detaches the client at once: no event reaches it after this returns.
+	void DestroyWindow(DisplayWindowId id);
+	void ShowWindow(DisplayWindowId id, bool show);
+	void RaiseWindow(DisplayWindowId id);
+	void MoveWindow(DisplayWindowId id, int32 x, int32 y);
+	void SetTitle(DisplayWindowId id, const std::string& title);
+	void SetIcon(DisplayWindowId id, std::vector<uint32> argb, int32 width,
+		int32 height);
+	// Copies `box` of `source` (the window's own pixels, same size) into the
+	// window's front buffer and asks the display thread to show it.
+	void Present(DisplayWindowId id, const Canvas& source, const ClipBox& box);
+
+	BRect ScreenFrame();
+
+	// Waits until every request made before the call has been carried out.
+	void Sync();
+
+	// For the headless back end's test hooks: runs `function` on the
+	// display thread, as if the window system had produced an event.
+	void RunOnDisplayThread(std::function<void(DisplayBackend&)> function);
+	// Delivers an event to its window's client, as the display thread does.
+	void Deliver(const DisplayEvent& event);
+
+	std::shared_ptr<FrontBuffer> FrontBufferOf(DisplayWindowId id);
+
+private:
+	Display(std::unique_ptr<DisplayBackend> backend, bool headless);
+	~Display();
+
+	void _Request(std::function<void(DisplayBackend&)> request);
+	void _Loop();
+
+	std::unique_ptr<DisplayBackend> fBackend;
+	bool fHeadless;
+	std::thread fThread;
+
+	std::mutex fRequestLock;
+	std::condition_variable fRequestsDone;
+	std::deque<std::function<void(DisplayBackend&)>> fRequests;
+	uint64 fRequested = 0;
+	uint64 fCompleted = 0;
+	bool fQuitting = false;
+
+	std::mutex fWindowLock;
+	struct WindowEntry {
+		DisplayClient* client;
+		std::shared_ptr<FrontBuffer> buffer;
+	};
+	std::map<DisplayWindowId, WindowEntry> fWindows;
+	DisplayWindowId fNextId = 1;
+
+	BRect fScreenFrame;
+};
+
+} // namespace BPrivate
+
+#endif // _PRIVATE_DISPLAY_H

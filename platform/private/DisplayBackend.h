@@ -1,0 +1,113 @@
+/*
+ * What the kits need from a window system, kept small so that the real one
+ * (SDL2: X11, or Wayland where SDL offers it) and the headless one the tests
+ * drive can stand behind it. A back end is used only from the display
+ * thread, except for Wake(), which any thread may call.
+ */
+#ifndef _PRIVATE_DISPLAY_BACKEND_H
+#define _PRIVATE_DISPLAY_BACKEND_H
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <Rect.h>
+#include <private/Canvas.h>
+
+namespace BPrivate {
+
+typedef uint32 DisplayWindowId;
+
+struct WindowSpec {
+	BRect frame;            // content area, screen coordinates, inclusive
+	std::string title;
+	bool resizable = false;
+	bool popup = false;     // a pop-up menu: no decorations, over the rest
+	bool utility = false;   // an alert or another transient window
+};
+
+// The pixels last handed over for one window, shared between the window's
+// thread, which fills them, and the display thread, which shows them.
+struct FrontBuffer {
+	std::mutex lock;
+	std::vector<uint32> pixels;
+	int32 width = 0;
+	int32 height = 0;
+
+	Canvas AsCanvas()
+	{
+		Canvas canvas;
+		canvas.pixels = pixels.data();
+		canvas.width = width;
+		canvas.height = height;
+		canvas.stride = width;
+		return canvas;
+	}
+};
+
+struct DisplayEvent {
+	enum Type {
+		kNone,
+		kMouseDown,
+		kMouseUp,
+		kMouseMoved,
+		kMouseExited,
+		kKeyDown,
+		kKeyUp,
+		kCloseRequested,
+		kActivated,
+		kDeactivated,
+		kFrameMoved,
+	};
+
+	Type type = kNone;
+	DisplayWindowId window = 0;
+	float x = 0;            // window coordinates, or the new screen position
+	float y = 0;
+	uint32 buttons = 0;     // B_PRIMARY_MOUSE_BUTTON ...
+	int32 clicks = 0;
+	uint32 modifiers = 0;   // B_SHIFT_KEY ...
+	char bytes[8] = {};     // the key's character(s), zero-terminated
+	int32 key = 0;          // for B_FUNCTION_KEY: B_F1_KEY ...
+	bool wasActive = false; // mouse down: the window had the focus already
+	int64 when = 0;         // microseconds, monotonic
+};
+
+class DisplayBackend {
+public:
+	virtual ~DisplayBackend() {}
+
+	virtual const char* Name() const = 0;
+
+	// Connects to the window system; on failure fills `error` with one line.
+	virtual bool Open(std::string* error) = 0;
+	virtual void Close() = 0;
+
+	// Blocks until the window system has an event (true) or Wake() was
+	// called (false, or true with the event that came first).
+	virtual bool WaitEvent(DisplayEvent* event) = 0;
+	virtual void Wake() = 0;
+
+	virtual BRect ScreenFrame() = 0;
+
+	virtual bool CreateWindow(DisplayWindowId id, const WindowSpec& spec,
+		std::shared_ptr<FrontBuffer> buffer) = 0;
+	virtual void DestroyWindow(DisplayWindowId id) = 0;
+	virtual void ShowWindow(DisplayWindowId id, bool show) = 0;
+	virtual void RaiseWindow(DisplayWindowId id) = 0;
+	virtual void MoveWindow(DisplayWindowId id, int32 x, int32 y) = 0;
+	virtual void SetTitle(DisplayWindowId id, const std::string& title) = 0;
+	// `argb` holds width * height pixels, 0xAARRGGBB.
+	virtual void SetIcon(DisplayWindowId id, const std::vector<uint32>& argb,
+		int32 width, int32 height) = 0;
+	// Shows the given box of the window's front buffer.
+	virtual void Present(DisplayWindowId id, const ClipBox& box) = 0;
+};
+
+std::unique_ptr<DisplayBackend> CreateSdlDisplayBackend();
+std::unique_ptr<DisplayBackend> CreateHeadlessDisplayBackend();
+
+} // namespace BPrivate
+
+#endif // _PRIVATE_DISPLAY_BACKEND_H

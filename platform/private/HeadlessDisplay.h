@@ -1,0 +1,63 @@
+/*
+ * The headless display: windows that exist only in memory. Tests look at
+ * what a window shows, inject the mouse and keyboard, and dump a window to
+ * an image file. Chosen with BELVO_DISPLAY=headless.
+ */
+#ifndef _PRIVATE_HEADLESS_DISPLAY_H
+#define _PRIVATE_HEADLESS_DISPLAY_H
+
+#include <string>
+#include <vector>
+
+#include <private/DisplayBackend.h>
+
+namespace BPrivate {
+namespace Headless {
+
+struct WindowState {
+	DisplayWindowId id = 0;
+	std::string title;
+	BRect frame;           // screen coordinates of the content area
+	bool visible = false;
+	bool popup = false;
+	bool utility = false;
+	bool resizable = false;
+	int32 raised = 0;      // how often it was asked to come to the front
+	int32 presents = 0;    // how many boxes were shown
+	bool hasIcon = false;
+};
+
+// The windows that exist now, oldest first. Call Sync() first to see the
+// effect of everything asked so far.
+std::vector<WindowState> Windows();
+bool FindWindow(const std::string& title, WindowState* state);
+// The newest visible pop-up window, if one is open.
+bool FindPopup(WindowState* state);
+
+// Copies what the window shows; false when there is no such window.
+bool Snapshot(DisplayWindowId id, std::vector<uint32>* pixels, int32* width,
+	int32* height);
+uint32 PixelAt(DisplayWindowId id, int32 x, int32 y);
+// Writes the window's pixels as a binary PPM (P6) file.
+bool DumpToFile(DisplayWindowId id, const std::string& path);
+
+// Events, as the window system would send them; coordinates are the
+// window's own. Clicks count up for presses in quick succession as usual.
+void MouseDown(DisplayWindowId id, float x, float y,
+	uint32 buttons = 1, int32 clicks = 1, uint32 modifiers = 0);
+void MouseUp(DisplayWindowId id, float x, float y, uint32 modifiers = 0);
+void MouseMoved(DisplayWindowId id, float x, float y, uint32 buttons = 0);
+// A key by its character ("a", "\n", "\t", " ", B_ESCAPE ...) or, with
+// bytes B_FUNCTION_KEY, by `key` (B_F1_KEY ...).
+void KeyDown(DisplayWindowId id, const char* bytes, uint32 modifiers = 0,
+	int32 key = 0);
+void CloseRequested(DisplayWindowId id);
+void Activate(DisplayWindowId id, bool active);
+
+// Waits until the display thread has done everything asked of it so far.
+void Sync();
+
+} // namespace Headless
+} // namespace BPrivate
+
+#endif // _PRIVATE_HEADLESS_DISPLAY_H
