@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <map>
 
 #include <InterfaceDefs.h>
@@ -49,8 +50,13 @@ public:
 		sActive = 0;
 	}
 
-	bool WaitEvent(DisplayEvent*) override
+	bool WaitEvent(DisplayEvent* event) override
 	{
+		if (!fPending.empty()) {
+			*event = fPending.front();
+			fPending.pop_front();
+			return true;
+		}
 		std::unique_lock<std::mutex> lock(fWakeLock);
 		fWoken.wait(lock, [this] { return fWake; });
 		fWake = false;
@@ -96,9 +102,29 @@ public:
 	{
 		std::lock_guard<std::mutex> lock(sStateLock);
 		auto found = sWindows.find(id);
-		if (found != sWindows.end()) {
-			found->second.state.visible = show;
-			found->second.order = ++sOrder;
+		if (found == sWindows.end())
+			return;
+		found->second.state.visible = show;
+		found->second.order = ++sOrder;
+		// Like a window manager, give the keyboard to a window that
+		// appears; pop-up menus never take it.
+		if (show && !found->second.state.popup && sActive != id) {
+			DisplayEvent event;
+			if (sActive != 0) {
+				event.type = DisplayEvent::kDeactivated;
+				event.window = sActive;
+				fPending.push_back(event);
+			}
+			sActive = id;
+			event.type = DisplayEvent::kActivated;
+			event.window = id;
+			fPending.push_back(event);
+		} else if (!show && sActive == id) {
+			sActive = 0;
+			DisplayEvent event;
+			event.type = DisplayEvent::kDeactivated;
+			event.window = id;
+			fPending.push_back(event);
 		}
 	}
 
@@ -147,6 +173,8 @@ private:
 	std::mutex fWakeLock;
 	std::condition_variable fWoken;
 	bool fWake = false;
+	// Events the back end makes itself; display thread only.
+	std::deque<DisplayEvent> fPending;
 };
 
 void

@@ -1,0 +1,145 @@
+/*
+ * A window on the screen, with its own thread once shown. The frame given
+ * to the constructor is the content area in screen coordinates, inclusive:
+ * (100, 100, 230, 170) is a 131 x 71 area whose top-left pixel is at
+ * (100, 100). Views are drawn in software into the window's own pixels;
+ * only what was invalidated is drawn again, and the display thread shows
+ * the boxes that changed.
+ *
+ * Input arrives as messages on the window's thread: B_MOUSE_DOWN,
+ * B_MOUSE_MOVED and B_MOUSE_UP ("where" in window coordinates, "buttons",
+ * "clicks", "modifiers", "when"), B_KEY_DOWN ("bytes", "byte", "key",
+ * "modifiers"), B_WINDOW_ACTIVATED ("active"), and B_QUIT_REQUESTED when
+ * the window manager's close button is used. The window passes mouse
+ * events to the view under the pointer (or the one that asked for all
+ * pointer events), keys to the focus view, moves the focus between
+ * B_NAVIGABLE views on Tab and Shift-Tab, and turns F1 into the system's
+ * about request (B_ABOUT_REQUESTED to the application), which Linux
+ * desktops have no command of their own for.
+ */
+#ifndef _WINDOW_H
+#define _WINDOW_H
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <InterfaceDefs.h>
+#include <Looper.h>
+#include <Rect.h>
+#include <private/Canvas.h>
+
+class BBitmap;
+class BView;
+
+namespace BPrivate {
+class WindowDisplayClient;
+class ViewPainter;
+uint32 DisplayIdOf(const BWindow* window);
+}
+
+class BWindow : public BLooper {
+public:
+							BWindow(BRect frame, const char* title,
+								window_type type, uint32 flags,
+								uint32 workspace = B_CURRENT_WORKSPACE);
+	virtual					~BWindow();
+
+	virtual	void			Show();
+	virtual	void			Hide();
+			bool			IsHidden() const;
+	virtual	void			Quit();
+	virtual	bool			QuitRequested();
+
+	virtual	void			DispatchMessage(BMessage* message,
+								BHandler* handler);
+	virtual	void			MessageReceived(BMessage* message);
+	virtual	void			WindowActivated(bool active);
+	virtual	void			FrameMoved(BPoint newPosition);
+
+			void			AddChild(BView* child, BView* before = NULL);
+			bool			RemoveChild(BView* child);
+			int32			CountChildren() const;
+			BView*			ChildAt(int32 index) const;
+			BView*			FindView(const char* name) const;
+			BView*			FindView(BPoint point) const;
+			BView*			CurrentFocus() const { return fFocus; }
+
+			BRect			Bounds() const;
+			BRect			Frame() const;
+			const char*		Title() const { return fTitle.c_str(); }
+			void			SetTitle(const char* title);
+			window_type		Type() const { return fType; }
+			uint32			Flags() const { return fFlags; }
+			uint32			Workspaces() const { return fWorkspaces; }
+
+			void			MoveTo(BPoint where);
+			void			MoveTo(float x, float y);
+			void			MoveBy(float dx, float dy);
+			void			Activate(bool active = true);
+			bool			IsActive() const { return fActive; }
+
+			BPoint			ConvertToScreen(BPoint point) const;
+			BRect			ConvertToScreen(BRect rect) const;
+			BPoint			ConvertFromScreen(BPoint point) const;
+			BRect			ConvertFromScreen(BRect rect) const;
+
+			// Draws what is invalid now, on the calling thread (which must
+			// hold the window's lock).
+			void			UpdateIfNeeded();
+			// Waits until the screen shows everything drawn so far.
+			void			Sync() const;
+			void			Flush() const {}
+
+			// The picture the window manager shows for the window; a copy
+			// is kept. B_CMAP8 icons use the system palette.
+			void			SetIcon(const BBitmap* icon);
+
+private:
+	friend class BView;
+	friend class BPrivate::WindowDisplayClient;
+	friend class BPrivate::ViewPainter;
+	friend uint32 BPrivate::DisplayIdOf(const BWindow* window);
+
+			void			_Invalidate(const BPrivate::ClipBox& box);
+			void			_DrawTree(BView* view, BPoint origin,
+								const BPrivate::ClipBox& clip,
+								const BPrivate::ClipBox& update);
+			void			_Present(const BPrivate::ClipBox& box);
+			void			_ViewRemoved(BView* view);
+			void			_HandleMouse(BMessage* message);
+			void			_HandleKey(BMessage* message);
+			void			_MoveFocus(bool forward);
+			BView*			_ViewAt(BView* view, BPoint point,
+								BPoint origin) const;
+
+			std::string		fTitle;
+			window_type		fType;
+			uint32			fFlags;
+			uint32			fWorkspaces;
+			BRect			fFrame;
+			BView*			fRoot;
+			BView*			fFocus;
+			BView*			fMouseView;       // gets the pointer while down
+			BView*			fLastMouseView;   // for entered/exited
+			uint32			fMouseEventMask;
+			BPoint			fLastMouse;
+			uint32			fLastButtons;
+			int32			fShowLevel;
+			bool			fShownOnce;
+			bool			fActive;
+			bool			fInUpdate;
+
+			std::vector<uint32> fPixels;
+			BPrivate::Canvas fCanvas;
+
+			std::mutex		fDirtyLock;
+			std::vector<BPrivate::ClipBox> fDirty;
+			bool			fUpdatePosted;
+
+			uint32			fDisplayId;
+			BPrivate::WindowDisplayClient* fDisplayClient;
+};
+
+#endif // _WINDOW_H

@@ -1,0 +1,27 @@
+/*
+ * What the kits' own windows (pop-up menus, alerts) and the tests need to
+ * know of a window beyond the public API.
+ */
+#ifndef _PRIVATE_WINDOW_PRIVATE_H
+#define _PRIVATE_WINDOW_PRIVATE_H
+
+#include <Window.h>
+
+namespace BPrivate {
+
+// Window types of the kits' own: a pop-up menu (no decorations, over
+// everything, never takes the keyboard focus) and an alert.
+const window_type kPopUpMenuWindow = window_type(1000);
+const window_type kAlertWindow = window_type(1001);
+
+// The display's name for a window, for the headless display's test hooks;
+// 0 while the window has none.
+uint32 DisplayIdOf(const BWindow* window);
+
+// The box the window's update is drawing now, on the calling thread; views
+// painting in Draw() are clipped to it.
+void SetUpdateClip(const ClipBox& box);
+
+} // namespace BPrivate
+
+#endif // _PRIVATE_WINDOW_PRIVATE_H
