@@ -159,6 +159,11 @@ public:
 								const pattern& fill = B_SOLID_HIGH);
 			void			FillTriangle(BPoint a, BPoint b, BPoint c,
 								const pattern& fill = B_SOLID_HIGH);
+			// Anti-aliased, within the rectangle's pixels.
+			void			FillEllipse(BRect rect,
+								const pattern& fill = B_SOLID_HIGH);
+			void			StrokeEllipse(BRect rect,
+								const pattern& fill = B_SOLID_HIGH);
 			void			DrawString(const char* string);
 			void			DrawString(const char* string, BPoint where);
 			void			DrawString(const char* string, int32 length,

@@ -37,6 +37,7 @@ namespace BPrivate {
 class WindowDisplayClient;
 class ViewPainter;
 uint32 DisplayIdOf(const BWindow* window);
+void SetMenuOwner(BWindow* window, BView* owner);
 }
 
 class BWindow : public BLooper {
@@ -101,6 +102,7 @@ private:
 	friend class BPrivate::WindowDisplayClient;
 	friend class BPrivate::ViewPainter;
 	friend uint32 BPrivate::DisplayIdOf(const BWindow* window);
+	friend void BPrivate::SetMenuOwner(BWindow* window, BView* owner);
 
 			void			_Invalidate(const BPrivate::ClipBox& box);
 			void			_DrawTree(BView* view, BPoint origin,
@@ -123,6 +125,7 @@ private:
 			BView*			fFocus;
 			BView*			fMouseView;       // gets the pointer while down
 			BView*			fLastMouseView;   // for entered/exited
+			BView*			fMenuOwner;       // has a menu open: gets all input
 			uint32			fMouseEventMask;
 			BPoint			fLastMouse;
 			uint32			fLastButtons;

@@ -703,6 +703,80 @@ BView::FillTriangle(BPoint a, BPoint b, BPoint c, const pattern& fill)
 	}
 }
 
+namespace {
+
+// Coverage, 0 to 255, of the pixel centred at (x, y) by the ellipse (filled,
+// or only its one-pixel rim), from 4 x 4 samples.
+uint32
+EllipseCoverage(double x, double y, double cx, double cy, double rx,
+	double ry, bool rimOnly)
+{
+	int inside = 0;
+	for (int sy = 0; sy < 4; sy++) {
+		for (int sx = 0; sx < 4; sx++) {
+			double px = x - 0.375 + sx * 0.25 - cx;
+			double py = y - 0.375 + sy * 0.25 - cy;
+			double outer = (px * px) / (rx * rx) + (py * py) / (ry * ry);
+			if (outer > 1)
+				continue;
+			if (rimOnly && rx > 1 && ry > 1) {
+				double inner = (px * px) / ((rx - 1) * (rx - 1))
+					+ (py * py) / ((ry - 1) * (ry - 1));
+				if (inner < 1)
+					continue;
+			}
+			inside++;
+		}
+	}
+	return uint32(inside * 255 / 16);
+}
+
+} // namespace
+
+static void
+PaintEllipse(BView* view, ViewPainter& painter, BRect rect, bool rimOnly)
+{
+	if (!rect.IsValid() || !painter.IsValid())
+		return;
+	// The ellipse covers the rectangle's pixels: from the left edge of its
+	// first pixel to the right edge of its last.
+	double left = painter.WindowX(rect.left) - 0.5;
+	double top = painter.WindowY(rect.top) - 0.5;
+	double right = painter.WindowX(rect.right) + 0.5;
+	double bottom = painter.WindowY(rect.bottom) + 0.5;
+	double cx = (left + right) / 2, cy = (top + bottom) / 2;
+	double rx = (right - left) / 2, ry = (bottom - top) / 2;
+	ClipBox box = ClipBox{ painter.X(rect.left), painter.Y(rect.top),
+		painter.X(rect.right), painter.Y(rect.bottom) }
+		.Intersect(painter.Clip());
+	if (box.IsEmpty())
+		return;
+	painter.Touch(box);
+	rgb_color color = view->HighColor();
+	for (int32 y = box.top; y <= box.bottom; y++) {
+		uint32* row = painter.Target().Row(y);
+		for (int32 x = box.left; x <= box.right; x++) {
+			uint32 coverage = EllipseCoverage(x, y, cx, cy, rx, ry, rimOnly);
+			if (coverage > 0)
+				row[x] = BPrivate::BlendPixel(row[x], color, coverage);
+		}
+	}
+}
+
+void
+BView::FillEllipse(BRect rect, const pattern&)
+{
+	ViewPainter painter(this);
+	PaintEllipse(this, painter, rect, false);
+}
+
+void
+BView::StrokeEllipse(BRect rect, const pattern&)
+{
+	ViewPainter painter(this);
+	PaintEllipse(this, painter, rect, true);
+}
+
 void
 BView::DrawString(const char* string)
 {

@@ -158,6 +158,13 @@ DisplayIdOf(const BWindow* window)
 	return window != nullptr ? window->fDisplayId : 0;
 }
 
+void
+SetMenuOwner(BWindow* window, BView* owner)
+{
+	if (window != nullptr)
+		window->fMenuOwner = owner;
+}
+
 } // namespace BPrivate
 
 BWindow::BWindow(BRect frame, const char* title, window_type type,
@@ -173,6 +180,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fFocus(nullptr),
 	fMouseView(nullptr),
 	fLastMouseView(nullptr),
+	fMenuOwner(nullptr),
 	fMouseEventMask(0),
 	fLastButtons(0),
 	fShowLevel(1),
@@ -444,7 +452,7 @@ BWindow::_HandleMouse(BMessage* message)
 			Activate(true);
 			return;
 		}
-		BView* view = FindView(where);
+		BView* view = fMenuOwner != nullptr ? fMenuOwner : FindView(where);
 		if (view == nullptr)
 			return;
 		fMouseView = nullptr;
@@ -501,6 +509,10 @@ BWindow::_HandleKey(BMessage* message)
 	int32 key = 0;
 	message->FindInt32("key", &key);
 
+	if (fMenuOwner != nullptr) {
+		fMenuOwner->KeyDown(bytes, int32(strlen(bytes)));
+		return;
+	}
 	if (bytes[0] == B_FUNCTION_KEY && key == B_F1_KEY
 		&& fType != BPrivate::kPopUpMenuWindow) {
 		if (be_app != nullptr)
@@ -575,6 +587,8 @@ BWindow::_ViewRemoved(BView* view)
 		fMouseView = nullptr;
 	if (fLastMouseView == view)
 		fLastMouseView = nullptr;
+	if (fMenuOwner == view)
+		fMenuOwner = nullptr;
 }
 
 BRect

@@ -18,6 +18,10 @@ const window_type kAlertWindow = window_type(1001);
 // 0 while the window has none.
 uint32 DisplayIdOf(const BWindow* window);
 
+// While a view has a menu open, every press and key in its window goes to
+// it, wherever the pointer is, so that it can close the menu; null ends it.
+void SetMenuOwner(BWindow* window, BView* owner);
+
 // The box the window's update is drawing now, on the calling thread; views
 // painting in Draw() are clipped to it.
 void SetUpdateClip(const ClipBox& box);

@@ -1,0 +1,84 @@
+/*
+ * A labelled pop-up control. The label (if any) is drawn left of the
+ * divider; from the divider on, at the top of the frame, a one-line control
+ * shows the menu's marked item (or the menu's title) with a pop-up mark.
+ * The rest of the frame is transparent. The field owns its menu.
+ *
+ * Mouse: pressing the control opens the menu below it; the item under the
+ * pointer is chosen on release (press, drag, release), or, if the button
+ * is released over the control, by a later click (click, then click). A
+ * press elsewhere, or Escape, closes the menu without choosing.
+ * Keyboard, once focused (the field is B_NAVIGABLE): Space, Enter or Down
+ * opens the menu on the marked item; Up and Down move (and wrap), Home and
+ * End jump, a letter moves to the next item starting with it, Enter
+ * chooses and Escape closes.
+ */
+#ifndef _MENU_FIELD_H
+#define _MENU_FIELD_H
+
+#include <memory>
+#include <string>
+
+#include <View.h>
+
+class BMenu;
+class BMenuItem;
+
+namespace BPrivate {
+struct MenuLink;
+}
+
+class BMenuField : public BView {
+public:
+							BMenuField(BRect frame, const char* name,
+								const char* label, BMenu* menu,
+								uint32 resizingMode = B_FOLLOW_LEFT
+									| B_FOLLOW_TOP,
+								uint32 flags = B_WILL_DRAW | B_NAVIGABLE);
+	virtual					~BMenuField();
+
+	virtual	void			AttachedToWindow();
+	virtual	void			DetachedFromWindow();
+	virtual	void			Draw(BRect updateRect);
+	virtual	void			MouseDown(BPoint where);
+	virtual	void			MouseMoved(BPoint where, uint32 transit,
+								const BMessage* dragMessage);
+	virtual	void			MouseUp(BPoint where);
+	virtual	void			KeyDown(const char* bytes, int32 numBytes);
+	virtual	void			MakeFocus(bool focus = true);
+	virtual	void			WindowActivated(bool active);
+	virtual	void			MessageReceived(BMessage* message);
+
+			BMenu*			Menu() const { return fMenu; }
+			const char*		Label() const { return fLabel.c_str(); }
+			void			SetLabel(const char* label);
+			void			SetDivider(float divider);
+			float			Divider() const { return fDivider; }
+			void			SetEnabled(bool enabled);
+			bool			IsEnabled() const { return fEnabled; }
+
+			// What the control shows now.
+			const char*		ShownLabel() const;
+			// The control's rectangle, in the field's coordinates.
+			BRect			ControlFrame() const;
+			bool			IsMenuOpen() const { return fLink != nullptr; }
+
+private:
+	friend class BMenu;
+
+			void			_Open(bool fromKeyboard);
+			void			_Close();
+			void			_Chosen(int32 index);
+			void			_PostToMenu(BMessage* message);
+
+			BMenu*			fMenu;
+			std::string		fLabel;
+			float			fDivider;
+			bool			fEnabled;
+			bool			fPressedOnControl;
+			bool			fDragged;
+			uint32			fGeneration;
+			std::shared_ptr<BPrivate::MenuLink> fLink;
+};
+
+#endif // _MENU_FIELD_H

@@ -1,0 +1,78 @@
+/*
+ * An open menu: a pop-up window of its own, with its own thread, showing a
+ * copy of the menu's items as they were when it opened. It talks to the
+ * field that opened it only through messages, over a MenuLink that either
+ * side cuts when it goes away, so neither ever posts to a looper that is
+ * gone.
+ */
+#ifndef _PRIVATE_MENU_WINDOW_H
+#define _PRIVATE_MENU_WINDOW_H
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <Window.h>
+
+class BHandler;
+class BLooper;
+class BMessage;
+
+namespace BPrivate {
+
+enum {
+	// menu -> field: "index", "generation"
+	kMenuItemChosen = '_MSL',
+	// menu -> field: "generation"; closed without a choice
+	kMenuClosed = '_MCL',
+	// field -> menu: "where" (screen), "up" (bool), "on_field" (bool)
+	kMenuTrack = '_MTR',
+	// field -> menu: "bytes"
+	kMenuKey = '_MKY',
+	// field -> menu: close at once, without a word back
+	kMenuQuit = '_MQT',
+};
+
+struct MenuLink {
+	std::mutex lock;
+	BLooper* menuWindow = nullptr;
+	BLooper* fieldLooper = nullptr;
+	BHandler* field = nullptr;
+	uint32 generation = 0;
+
+	void PostToMenu(BMessage* message);
+	void PostToField(BMessage* message);
+};
+
+struct MenuRow {
+	std::string label;
+	bool marked = false;
+	bool enabled = true;
+};
+
+class MenuWindow : public BWindow {
+public:
+							MenuWindow(BRect frame,
+								const std::vector<MenuRow>& rows,
+								int32 highlight,
+								std::shared_ptr<MenuLink> link);
+	virtual					~MenuWindow();
+
+	virtual	void			MessageReceived(BMessage* message);
+
+	// The frame a menu of these rows needs, placed below (or, near the
+	// screen's bottom, above) the control at `control` (screen
+	// coordinates), and kept on the screen.
+	static	BRect			FrameFor(const std::vector<MenuRow>& rows,
+								BRect control, BRect screen);
+
+private:
+	class MenuView;
+			MenuView*		fView;
+			std::shared_ptr<MenuLink> fLinkHolder;
+};
+
+} // namespace BPrivate
+
+#endif // _PRIVATE_MENU_WINDOW_H
