@@ -1,0 +1,26 @@
+#include "KestoApp.h"
+
+#include <Alert.h>
+
+#include "KestoWindow.h"
+
+KestoApp::KestoApp()
+	:
+	BApplication("application/x-vnd.Vantry.Kesto")
+{
+	KestoWindow* window = new KestoWindow;
+	window->Show();
+}
+
+KestoApp::~KestoApp()
+{
+}
+
+void
+KestoApp::AboutRequested()
+{
+	BAlert* alert = new BAlert("",
+		"Belvo v0.6 10/05/01\nBased on Kesto v1.0 2/25/01", "by Ardley",
+		NULL, NULL, B_WIDTH_AS_USUAL, B_INFO_ALERT);
+	alert->Go();
+}

@@ -1,0 +1,9 @@
+#include "KestoApp.h"
+
+int
+main()
+{
+	KestoApp app;
+	app.Run();
+	return 0;
+}
