@@ -13,8 +13,8 @@
 
 namespace {
 
-const char* const kPlainFamily = "DejaVu Sans";
-const float kPlainSize = 10.0f;
+constexpr const char kPlainFamily[] = "DejaVu Sans";
+constexpr float kPlainSize = 10.0f;
 
 // Copies a name into a fixed buffer of capacity bytes, cutting it at a
 // character boundary when it is too long, so the name stays valid UTF-8.
