@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -183,7 +183,9 @@ BBitmap::BBitmap(BRect bounds, color_space space, bool acceptsViews,
 		return;
 	}
 
-	fBits = new(std::nothrow) uint8[length]();
+	// calloc, so that the pages of a large bitmap cost nothing until they
+	// are written.
+	fBits = static_cast<uint8*>(calloc(size_t(length), 1));
 	if (fBits == nullptr) {
 		fInitStatus = B_NO_MEMORY;
 		return;
@@ -196,7 +198,7 @@ BBitmap::BBitmap(BRect bounds, color_space space, bool acceptsViews,
 
 BBitmap::~BBitmap()
 {
-	delete[] fBits;
+	free(fBits);
 }
 
 status_t

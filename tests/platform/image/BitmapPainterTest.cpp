@@ -127,7 +127,7 @@ TEST(BitmapPainter, DrawsUnscaledAtTheDestination)
 	EXPECT_TRUE(canvas.GuardsIntact());
 }
 
-TEST(BitmapPainter, ClipIsRespectedAtEveryEdge)
+TEST(BitmapPainter, ClipHoldsAtEveryEdge)
 {
 	std::unique_ptr<BBitmap> bitmap(NumberedBitmap(10, 10));
 	const ClipBox kClips[] = {
