@@ -1,0 +1,77 @@
+/*
+ * BApplication: the program's own looper, run on the thread that calls Run().
+ *
+ * There is one application object in a process; be_app points at it. A
+ * second one is refused: its InitCheck() reports B_ALREADY_RUNNING, it does
+ * not become be_app, and its Run() returns at once.
+ *
+ * Quitting: B_QUIT_REQUESTED posted to the application calls QuitRequested(),
+ * whose base version asks every open window to quit through its own
+ * QuitRequested() and agrees; Quit() then ends Run() as soon as the last
+ * window is gone, which may be at once. A window that refuses keeps the
+ * application running, and a later quit request asks it again. The loop goes
+ * on handling messages while it waits.
+ *
+ * SIGINT and SIGTERM post B_QUIT_REQUESTED to the application. The
+ * constructor blocks both in the calling thread, so build the application
+ * before starting other threads, and destroy it on the same thread.
+ */
+#ifndef _APPLICATION_H
+#define _APPLICATION_H
+
+#include <memory>
+#include <string>
+
+#include <AppDefs.h>
+#include <Looper.h>
+
+namespace BPrivate {
+class SignalWatcher;
+}
+
+class BApplication : public BLooper {
+public:
+								BApplication(const char* signature);
+								BApplication(const char* signature,
+									status_t* error);
+	virtual						~BApplication();
+
+			status_t			InitCheck() const;
+			const char*			Signature() const;
+
+	// Runs the loop on the calling thread until the application quits, and
+	// returns that thread's id, or an error when the application could not
+	// be set up or has run before.
+	virtual	thread_id			Run();
+
+	// On the application's thread while it runs: ends Run() once no window
+	// is left. From any other thread, or before Run(), the request is
+	// queued and carried out by the loop; the call does not wait.
+	virtual	void				Quit();
+	virtual	bool				QuitRequested();
+
+	// Called once, on the application's thread, when Run() starts.
+	virtual	void				ReadyToRun();
+	// Called on the application's thread when B_ABOUT_REQUESTED reaches the
+	// application.
+	virtual	void				AboutRequested();
+
+	virtual	void				DispatchMessage(BMessage* message,
+									BHandler* handler);
+	virtual	void				MessageReceived(BMessage* message);
+
+private:
+			void				_Init(const char* signature);
+			void				_AskWindowsToQuit();
+			void				_QuitIfNoWindows();
+
+			std::string			fSignature;
+			status_t			fInitStatus;
+			bool				fReadyToRunCalled;
+			bool				fQuitPending;
+			std::unique_ptr<BPrivate::SignalWatcher> fSignalWatcher;
+};
+
+extern BApplication* be_app;
+
+#endif // _APPLICATION_H

@@ -1,0 +1,55 @@
+/*
+ * BHandler: something a looper can deliver messages to.
+ *
+ * A handler belongs to at most one looper at a time (see BLooper's
+ * AddHandler). Messages it does not handle go on to its next handler: the
+ * base MessageReceived passes them there, and when there is none it drops
+ * them. Adding a handler to a looper makes the looper its next handler.
+ *
+ * Deleting a handler that is still in a looper takes it out first, so no
+ * message can reach it afterwards.
+ */
+#ifndef _HANDLER_H
+#define _HANDLER_H
+
+#include <atomic>
+#include <string>
+
+#include <SupportDefs.h>
+
+class BLooper;
+class BMessage;
+
+class BHandler {
+public:
+								BHandler(const char* name = NULL);
+	virtual						~BHandler();
+
+	virtual	void				MessageReceived(BMessage* message);
+
+			BLooper*			Looper() const;
+
+			void				SetName(const char* name);
+			const char*			Name() const;
+
+	// A handler that would lead back to itself, or one in another looper, is
+	// refused, and the next handler stays as it was.
+	virtual	void				SetNextHandler(BHandler* handler);
+			BHandler*			NextHandler() const;
+
+private:
+	friend class BLooper;
+
+								BHandler(const BHandler&) = delete;
+			BHandler&			operator=(const BHandler&) = delete;
+
+			void				_SetLooper(BLooper* looper);
+			bool				_SetNextHandler(BHandler* handler);
+
+			std::string			fName;
+			bool				fHasName;
+			std::atomic<BLooper*> fLooper;
+			std::atomic<BHandler*> fNextHandler;
+};
+
+#endif // _HANDLER_H

@@ -1,0 +1,59 @@
+/*
+ * BInvoker: a message and a target to send copies of it to.
+ *
+ * The invoker owns its message. The target is a handler, a looper, or both;
+ * a handler without a looper is reached through whatever looper it belongs
+ * to when Invoke() is called, so it may be added to its looper after
+ * SetTarget(). A looper without a handler means the looper's preferred
+ * handler. A target that has been deleted is noticed, never touched.
+ */
+#ifndef _INVOKER_H
+#define _INVOKER_H
+
+#include <SupportDefs.h>
+
+class BHandler;
+class BLooper;
+class BMessage;
+
+class BInvoker {
+public:
+								BInvoker();
+								BInvoker(BMessage* message,
+									const BHandler* handler,
+									const BLooper* looper = NULL);
+	virtual						~BInvoker();
+
+	// Takes the message over, deleting the one held before.
+	virtual	status_t			SetMessage(BMessage* message);
+			BMessage*			Message() const;
+			uint32				Command() const;
+
+	// B_MISMATCHED_VALUES, and no target, when the handler is in a looper
+	// other than the one given.
+	virtual	status_t			SetTarget(const BHandler* handler,
+									const BLooper* looper = NULL);
+			bool				IsTargetLocal() const;
+			BHandler*			Target(BLooper** looper = NULL) const;
+
+	// Posts a copy of message, or of the invoker's own message when it is
+	// NULL, to the target through the target's looper. B_BAD_VALUE without
+	// a message, B_BAD_HANDLER without a target that can be reached.
+	virtual	status_t			Invoke(BMessage* message = NULL);
+
+private:
+								BInvoker(const BInvoker&) = delete;
+			BInvoker&			operator=(const BInvoker&) = delete;
+
+			// With the handler list locked: the target as it stands now.
+			status_t			_Resolve(BHandler** handler,
+									BLooper** looper) const;
+
+			BMessage*			fMessage;
+			const BHandler*		fHandler;
+			uint64				fHandlerSerial;
+			const BLooper*		fLooper;
+			uint64				fLooperSerial;
+};
+
+#endif // _INVOKER_H

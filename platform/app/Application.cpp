@@ -1,0 +1,285 @@
+#include <Application.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <strings.h>
+#include <vector>
+
+#include <Message.h>
+
+#include "private/AppPrivate.h"
+#include "private/SignalWatcher.h"
+#include "private/ThreadId.h"
+#include "private/WindowRegistry.h"
+
+BApplication* be_app = NULL;
+
+namespace BPrivate {
+
+namespace {
+
+const size_t kMaxSignatureLength = 255;
+
+// Guards be_app against being cleared while another thread posts to it.
+std::mutex&
+ApplicationLock()
+{
+	static auto* sLock = new std::mutex;
+	return *sLock;
+}
+
+// A MIME type of the "application" supertype: "application/x-vnd.Me-App".
+bool
+IsValidSignature(const char* signature)
+{
+	static const char kPrefix[] = "application/";
+	const size_t prefixLength = sizeof(kPrefix) - 1;
+	if (signature == NULL)
+		return false;
+	size_t length = strlen(signature);
+	if (length <= prefixLength || length > kMaxSignatureLength
+		|| strncasecmp(signature, kPrefix, prefixLength) != 0) {
+		return false;
+	}
+	for (const char* c = signature + prefixLength; *c != '\0'; c++) {
+		unsigned char byte = (unsigned char)*c;
+		if (byte <= ' ' || byte >= 0x7f || strchr("()<>@,;:\\\"/[]?=", byte))
+			return false;
+	}
+	return true;
+}
+
+} // namespace
+
+status_t
+PostToApplication(uint32 what)
+{
+	std::lock_guard<std::mutex> lock(ApplicationLock());
+	if (be_app == NULL)
+		return B_NO_INIT;
+	BMessage message(what);
+	// Aimed at the application itself, whatever its preferred handler is.
+	return be_app->PostMessage(&message, be_app);
+}
+
+} // namespace BPrivate
+
+using namespace BPrivate;
+
+BApplication::BApplication(const char* signature)
+	:
+	BLooper("application"),
+	fInitStatus(B_NO_INIT),
+	fReadyToRunCalled(false),
+	fQuitPending(false)
+{
+	_Init(signature);
+}
+
+BApplication::BApplication(const char* signature, status_t* error)
+	:
+	BLooper("application"),
+	fInitStatus(B_NO_INIT),
+	fReadyToRunCalled(false),
+	fQuitPending(false)
+{
+	_Init(signature);
+	if (error != NULL)
+		*error = fInitStatus;
+}
+
+BApplication::~BApplication()
+{
+	{
+		std::lock_guard<std::mutex> lock(ApplicationLock());
+		if (be_app != this)
+			return;
+	}
+	// The watcher posts through be_app, so it stops before be_app goes; not
+	// under the lock, which it may be waiting for.
+	fSignalWatcher.reset();
+	std::lock_guard<std::mutex> lock(ApplicationLock());
+	be_app = NULL;
+}
+
+status_t
+BApplication::InitCheck() const
+{
+	return fInitStatus;
+}
+
+const char*
+BApplication::Signature() const
+{
+	return fSignature.c_str();
+}
+
+thread_id
+BApplication::Run()
+{
+	if (fInitStatus != B_OK)
+		return fInitStatus;
+	if (fRunCalled.exchange(true))
+		return B_ALREADY_RUNNING;
+
+	thread_id self = CurrentThread();
+	_SetThread(self);
+
+	Lock();
+	if (!fReadyToRunCalled) {
+		fReadyToRunCalled = true;
+		ReadyToRun();
+	}
+	Unlock();
+
+	_Loop();
+	return self;
+}
+
+void
+BApplication::Quit()
+{
+	if (!_OnLooperThread()) {
+		// The application object belongs to the thread that runs it, and it
+		// is never deleted here; the loop does the rest.
+		PostMessage(kMsgQuitApplication);
+		return;
+	}
+	fQuitPending = true;
+	_QuitIfNoWindows();
+}
+
+bool
+BApplication::QuitRequested()
+{
+	_AskWindowsToQuit();
+	return true;
+}
+
+void
+BApplication::ReadyToRun()
+{
+}
+
+void
+BApplication::AboutRequested()
+{
+}
+
+void
+BApplication::DispatchMessage(BMessage* message, BHandler* handler)
+{
+	if (message != NULL && handler == this) {
+		switch (message->what) {
+			case B_QUIT_REQUESTED:
+				if (QuitRequested())
+					Quit();
+				return;
+			case B_ABOUT_REQUESTED:
+				AboutRequested();
+				return;
+			case B_READY_TO_RUN:
+				// Run() has called it already; it is called only once.
+				if (!fReadyToRunCalled) {
+					fReadyToRunCalled = true;
+					ReadyToRun();
+				}
+				return;
+			case kMsgWindowGone:
+				_QuitIfNoWindows();
+				return;
+			case kMsgQuitApplication:
+				Quit();
+				return;
+		}
+	}
+	BLooper::DispatchMessage(message, handler);
+}
+
+void
+BApplication::MessageReceived(BMessage* message)
+{
+	BLooper::MessageReceived(message);
+}
+
+void
+BApplication::_Init(const char* signature)
+{
+	if (!IsValidSignature(signature)) {
+		fprintf(stderr, "BApplication: \"%s\" is not an application "
+			"signature (application/...); not starting\n",
+			signature != NULL ? signature : "(null)");
+		fInitStatus = B_BAD_VALUE;
+		return;
+	}
+	fSignature = signature;
+
+	{
+		std::lock_guard<std::mutex> lock(ApplicationLock());
+		if (be_app != NULL) {
+			fprintf(stderr, "BApplication: this process already has an "
+				"application object; refusing \"%s\"\n", signature);
+			fInitStatus = B_ALREADY_RUNNING;
+			return;
+		}
+		be_app = this;
+	}
+
+	// Before any other thread of the program starts, so they all inherit
+	// the blocked signals.
+	fSignalWatcher.reset(new SignalWatcher);
+
+	// --- The display is opened here, once the window side exists. ---
+
+	fInitStatus = B_OK;
+}
+
+void
+BApplication::_AskWindowsToQuit()
+{
+	std::vector<BLooper*> notRunning;
+	{
+		// Listed windows cannot finish being destroyed while the registry
+		// is locked, so posting to them here is safe.
+		std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
+		for (BLooper* window : WindowRegistry::Listed()) {
+			if (window == this)
+				continue;
+			if (window->Thread() >= 0) {
+				// Its own thread runs QuitRequested() and, if it agrees,
+				// Quit(); it leaves the registry as it is destroyed.
+				BMessage request(B_QUIT_REQUESTED);
+				window->PostMessage(&request, window);
+			} else
+				notRunning.push_back(window);
+		}
+	}
+
+	// A window that was never shown has no thread to ask; it is asked here.
+	for (BLooper* window : notRunning) {
+		{
+			std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
+			if (!WindowRegistry::IsListed(window))
+				continue;
+			if (window->Thread() >= 0) {
+				BMessage request(B_QUIT_REQUESTED);
+				window->PostMessage(&request, window);
+				continue;
+			}
+		}
+		if (!window->Lock())
+			continue;
+		if (window->QuitRequested())
+			window->Quit();
+		else
+			window->Unlock();
+	}
+}
+
+void
+BApplication::_QuitIfNoWindows()
+{
+	if (fQuitPending && WindowRegistry::Count() == 0)
+		_EndLoop();
+}

@@ -1,0 +1,531 @@
+#include <Looper.h>
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+#include <unordered_map>
+
+#include <AppDefs.h>
+#include <Message.h>
+
+#include "private/HandlerList.h"
+#include "private/ThreadId.h"
+#include "private/WindowRegistry.h"
+
+namespace BPrivate {
+
+thread_id
+CurrentThread()
+{
+	// Not cached: a forked child's thread gets a new id, and a cached one
+	// would still name the parent's.
+	return thread_id(gettid());
+}
+
+// What a looper's thread shares with the threads waiting for it to end. It
+// outlives the looper, which is deleted on that thread before it says so.
+struct LooperThreadState {
+	std::mutex					lock;
+	std::condition_variable		changed;
+	thread_id					thread = B_ERROR;
+	bool						started = false;
+	bool						finished = false;
+};
+
+namespace {
+
+const thread_id kNoThread = B_ERROR;
+
+// Lock timeouts beyond this (more than thirty years) are taken as infinite,
+// which keeps the deadline arithmetic from overflowing.
+const bigtime_t kLongestTimeout = 1000000000000000LL;
+
+std::mutex&
+LooperThreadsLock()
+{
+	static auto* sLock = new std::mutex;
+	return *sLock;
+}
+
+std::unordered_map<thread_id, BLooper*>&
+LooperThreads()
+{
+	static auto* sThreads = new std::unordered_map<thread_id, BLooper*>;
+	return *sThreads;
+}
+
+} // namespace
+
+} // namespace BPrivate
+
+using namespace BPrivate;
+
+BLooper::BLooper(const char* name)
+	:
+	BHandler(name),
+	fQuitting(false),
+	fOwner(kNoThread),
+	fOwnerCount(0),
+	fPreferred(NULL),
+	fCurrentMessage(NULL),
+	fThread(kNoThread),
+	fRunCalled(false)
+{
+	fHandlers.push_back(this);
+	_SetLooper(this);
+}
+
+BLooper::~BLooper()
+{
+	// Out of reach first: invokers and the application stop finding this
+	// looper before any of it is taken apart.
+	HandlerList::Unregister(this);
+	WindowRegistry::Remove(this);
+	{
+		std::lock_guard<std::mutex> lock(fQueueLock);
+		fQuitting = true;
+	}
+
+	// The handlers outlive their looper; they must not point back at it.
+	for (BHandler* handler : fHandlers) {
+		if (handler == this)
+			continue;
+		handler->_SetLooper(NULL);
+		handler->fNextHandler.store(NULL);
+	}
+	fHandlers.clear();
+	_SetLooper(NULL);
+}
+
+status_t
+BLooper::PostMessage(uint32 what)
+{
+	BMessage message(what);
+	return _Post(message, NULL);
+}
+
+status_t
+BLooper::PostMessage(BMessage* message, BHandler* handler)
+{
+	if (message == NULL)
+		return B_BAD_VALUE;
+	if (handler != NULL) {
+		BLooper* owner = handler->Looper();
+		if (owner == NULL)
+			return B_BAD_HANDLER;
+		if (owner != this)
+			return B_MISMATCHED_VALUES;
+	}
+	return _Post(*message, handler);
+}
+
+void
+BLooper::DispatchMessage(BMessage* message, BHandler* handler)
+{
+	if (message == NULL || handler == NULL)
+		return;
+	if (message->what == B_QUIT_REQUESTED && handler == this) {
+		if (QuitRequested())
+			Quit();
+		return;
+	}
+	handler->MessageReceived(message);
+}
+
+void
+BLooper::MessageReceived(BMessage* message)
+{
+	BHandler::MessageReceived(message);
+}
+
+BMessage*
+BLooper::CurrentMessage() const
+{
+	return fCurrentMessage;
+}
+
+void
+BLooper::AddHandler(BHandler* handler)
+{
+	if (handler == NULL)
+		return;
+	Lock();
+	// A handler already in a looper, this one or another (a looper is
+	// always in itself), stays where it is.
+	BLooper* expected = NULL;
+	if (handler->fLooper.compare_exchange_strong(expected, this)) {
+		fHandlers.push_back(handler);
+		handler->_SetNextHandler(this);
+	}
+	Unlock();
+}
+
+bool
+BLooper::RemoveHandler(BHandler* handler)
+{
+	if (handler == NULL || handler == this)
+		return false;
+	Lock();
+	auto it = std::find(fHandlers.begin(), fHandlers.end(), handler);
+	if (it == fHandlers.end()) {
+		Unlock();
+		return false;
+	}
+	fHandlers.erase(it);
+	handler->_SetLooper(NULL);
+	handler->fNextHandler.store(NULL);
+	if (fPreferred == handler)
+		fPreferred = NULL;
+
+	// Messages already queued for it are dropped here; the handler may be
+	// about to be deleted.
+	{
+		std::lock_guard<std::mutex> lock(fQueueLock);
+		fQueue.erase(std::remove_if(fQueue.begin(), fQueue.end(),
+				[handler](const QueueEntry& entry) {
+					return entry.handler == handler;
+				}),
+			fQueue.end());
+	}
+	Unlock();
+	return true;
+}
+
+int32
+BLooper::CountHandlers() const
+{
+	BLooper* self = const_cast<BLooper*>(this);
+	self->Lock();
+	int32 count = int32(fHandlers.size());
+	self->Unlock();
+	return count;
+}
+
+BHandler*
+BLooper::HandlerAt(int32 index) const
+{
+	BLooper* self = const_cast<BLooper*>(this);
+	self->Lock();
+	BHandler* handler = NULL;
+	if (index >= 0 && size_t(index) < fHandlers.size())
+		handler = fHandlers[index];
+	self->Unlock();
+	return handler;
+}
+
+int32
+BLooper::IndexOf(BHandler* handler) const
+{
+	BLooper* self = const_cast<BLooper*>(this);
+	self->Lock();
+	int32 index = -1;
+	auto it = std::find(fHandlers.begin(), fHandlers.end(), handler);
+	if (it != fHandlers.end())
+		index = int32(it - fHandlers.begin());
+	self->Unlock();
+	return index;
+}
+
+BHandler*
+BLooper::PreferredHandler() const
+{
+	BLooper* self = const_cast<BLooper*>(this);
+	self->Lock();
+	BHandler* handler = fPreferred != NULL ? fPreferred : self;
+	self->Unlock();
+	return handler;
+}
+
+void
+BLooper::SetPreferredHandler(BHandler* handler)
+{
+	Lock();
+	if (handler == NULL || handler->Looper() == this)
+		fPreferred = handler;
+	Unlock();
+}
+
+thread_id
+BLooper::Run()
+{
+	if (fRunCalled.exchange(true))
+		return B_ALREADY_RUNNING;
+
+	std::shared_ptr<LooperThreadState> state;
+	try {
+		state = std::make_shared<LooperThreadState>();
+	} catch (const std::bad_alloc&) {
+		fRunCalled = false;
+		return B_NO_MEMORY;
+	}
+	{
+		std::lock_guard<std::mutex> lock(fQueueLock);
+		fThreadState = state;
+	}
+
+	pthread_attr_t attributes;
+	pthread_attr_init(&attributes);
+	pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+	pthread_t thread;
+	int error = pthread_create(&thread, &attributes, &_ThreadEntry, this);
+	pthread_attr_destroy(&attributes);
+	if (error != 0) {
+		{
+			std::lock_guard<std::mutex> lock(fQueueLock);
+			fThreadState.reset();
+		}
+		fRunCalled = false;
+		return B_ERROR;
+	}
+
+	// From here on the looper may already be gone: a message posted before
+	// Run() can make it quit at once. Only the shared state is safe to use.
+	std::unique_lock<std::mutex> lock(state->lock);
+	state->changed.wait(lock, [&state] { return state->started; });
+	return state->thread;
+}
+
+void
+BLooper::Quit()
+{
+	if (_OnLooperThread()) {
+		_EndLoop();
+		return;
+	}
+
+	std::shared_ptr<LooperThreadState> state;
+	{
+		std::lock_guard<std::mutex> lock(fQueueLock);
+		state = fThreadState;
+	}
+	if (state == NULL) {
+		// Never run: nothing else will ever delete it.
+		delete this;
+		return;
+	}
+
+	// The loop needs the lock to finish its current message; holding on to
+	// it here would wait forever.
+	_UnlockFully();
+	_EndLoop();
+
+	std::unique_lock<std::mutex> lock(state->lock);
+	state->changed.wait(lock, [&state] { return state->finished; });
+}
+
+bool
+BLooper::QuitRequested()
+{
+	return true;
+}
+
+bool
+BLooper::Lock()
+{
+	return LockWithTimeout(B_INFINITE_TIMEOUT) == B_OK;
+}
+
+status_t
+BLooper::LockWithTimeout(bigtime_t timeout)
+{
+	thread_id self = CurrentThread();
+	std::unique_lock<std::mutex> lock(fLockLock);
+	if (fOwner.load() == self) {
+		fOwnerCount++;
+		return B_OK;
+	}
+	auto isFree = [this] { return fOwner.load() == kNoThread; };
+	if (timeout >= kLongestTimeout)
+		fLockReleased.wait(lock, isFree);
+	else if (timeout <= 0) {
+		if (!isFree())
+			return B_TIMED_OUT;
+	} else if (!fLockReleased.wait_for(lock,
+			std::chrono::microseconds(timeout), isFree)) {
+		return B_TIMED_OUT;
+	}
+	fOwner.store(self);
+	fOwnerCount = 1;
+	return B_OK;
+}
+
+void
+BLooper::Unlock()
+{
+	std::lock_guard<std::mutex> lock(fLockLock);
+	// Unlocking a lock one does not hold would let another thread in while
+	// the holder still relies on it, so it is ignored.
+	if (fOwner.load() != CurrentThread())
+		return;
+	if (--fOwnerCount == 0) {
+		fOwner.store(kNoThread);
+		fLockReleased.notify_one();
+	}
+}
+
+bool
+BLooper::IsLocked() const
+{
+	return fOwner.load() == CurrentThread();
+}
+
+thread_id
+BLooper::LockingThread() const
+{
+	return fOwner.load();
+}
+
+int32
+BLooper::CountLocks() const
+{
+	std::lock_guard<std::mutex> lock(fLockLock);
+	return fOwner.load() != kNoThread ? fOwnerCount : 0;
+}
+
+thread_id
+BLooper::Thread() const
+{
+	return fThread.load();
+}
+
+BLooper*
+BLooper::LooperForThread(thread_id thread)
+{
+	std::lock_guard<std::mutex> lock(LooperThreadsLock());
+	auto it = LooperThreads().find(thread);
+	return it != LooperThreads().end() ? it->second : NULL;
+}
+
+status_t
+BLooper::_Post(const BMessage& message, BHandler* handler)
+{
+	QueueEntry entry;
+	try {
+		entry.message.reset(new BMessage(message));
+	} catch (const std::bad_alloc&) {
+		return B_NO_MEMORY;
+	}
+	entry.handler = handler;
+
+	std::lock_guard<std::mutex> lock(fQueueLock);
+	if (fQuitting)
+		return B_BAD_PORT_ID;
+	try {
+		fQueue.push_back(std::move(entry));
+	} catch (const std::bad_alloc&) {
+		return B_NO_MEMORY;
+	}
+	// Under the queue lock: once it is released the loop may handle the
+	// message, quit and delete the looper, condition variable and all.
+	fQueueChanged.notify_one();
+	return B_OK;
+}
+
+void
+BLooper::_Loop()
+{
+	thread_id self = CurrentThread();
+	{
+		std::lock_guard<std::mutex> lock(LooperThreadsLock());
+		LooperThreads()[self] = this;
+	}
+
+	for (;;) {
+		QueueEntry entry;
+		{
+			std::unique_lock<std::mutex> lock(fQueueLock);
+			fQueueChanged.wait(lock,
+				[this] { return fQuitting || !fQueue.empty(); });
+			if (fQuitting)
+				break;
+			entry = std::move(fQueue.front());
+			fQueue.pop_front();
+		}
+
+		Lock();
+		BHandler* handler = entry.handler;
+		if (handler == NULL)
+			handler = fPreferred != NULL ? fPreferred : this;
+		else if (std::find(fHandlers.begin(), fHandlers.end(), handler)
+				== fHandlers.end()) {
+			// Removed since it was posted: never deliver to it.
+			handler = NULL;
+		}
+		if (handler != NULL) {
+			BMessage* previous = fCurrentMessage;
+			fCurrentMessage = entry.message.get();
+			DispatchMessage(entry.message.get(), handler);
+			fCurrentMessage = previous;
+		}
+		Unlock();
+	}
+
+	std::lock_guard<std::mutex> lock(LooperThreadsLock());
+	auto it = LooperThreads().find(self);
+	if (it != LooperThreads().end() && it->second == this)
+		LooperThreads().erase(it);
+}
+
+void
+BLooper::_EndLoop()
+{
+	std::lock_guard<std::mutex> lock(fQueueLock);
+	fQuitting = true;
+	fQueueChanged.notify_all();
+}
+
+void
+BLooper::_SetThread(thread_id thread)
+{
+	fThread.store(thread);
+}
+
+bool
+BLooper::_OnLooperThread() const
+{
+	return fThread.load() == CurrentThread();
+}
+
+int32
+BLooper::_UnlockFully()
+{
+	std::lock_guard<std::mutex> lock(fLockLock);
+	if (fOwner.load() != CurrentThread())
+		return 0;
+	int32 count = fOwnerCount;
+	fOwnerCount = 0;
+	fOwner.store(kNoThread);
+	fLockReleased.notify_one();
+	return count;
+}
+
+void*
+BLooper::_ThreadEntry(void* data)
+{
+	BLooper* looper = static_cast<BLooper*>(data);
+	std::shared_ptr<LooperThreadState> state;
+	{
+		std::lock_guard<std::mutex> lock(looper->fQueueLock);
+		state = looper->fThreadState;
+	}
+
+	thread_id self = CurrentThread();
+	looper->_SetThread(self);
+	{
+		std::lock_guard<std::mutex> lock(state->lock);
+		state->thread = self;
+		state->started = true;
+		state->changed.notify_all();
+	}
+
+	looper->_Loop();
+	delete looper;
+
+	std::lock_guard<std::mutex> lock(state->lock);
+	state->finished = true;
+	state->changed.notify_all();
+	return NULL;
+}

@@ -1,0 +1,28 @@
+/*
+ * What the Application Kit's parts say to each other and to the application
+ * object behind the program's back.
+ */
+#ifndef _PRIVATE_APP_PRIVATE_H
+#define _PRIVATE_APP_PRIVATE_H
+
+#include <SupportDefs.h>
+
+namespace BPrivate {
+
+enum {
+	// A window left the registry: the application looks whether a pending
+	// quit can now end its loop.
+	kMsgWindowGone = '_WGN',
+	// Quit() was called on the application from another thread, or before
+	// it ran; the loop itself carries it out.
+	kMsgQuitApplication = '_QAP',
+};
+
+// Posts a message that carries only a code to be_app. Safe from any thread
+// at any time, also while the application object is being destroyed; fails
+// with B_NO_INIT when there is no application.
+status_t PostToApplication(uint32 what);
+
+} // namespace BPrivate
+
+#endif // _PRIVATE_APP_PRIVATE_H
