@@ -17,7 +17,6 @@ enum {
 	B_KEY_DOWN = '_KYD',
 	B_KEY_UP = '_KUP',
 	B_VIEW_RESIZED = '_VRS',
-	B_QUIT_ON_WINDOW_CLOSE = '_QWC',
 };
 
 // Launch flags an application carries in its resources.

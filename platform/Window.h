@@ -32,6 +32,7 @@
 
 class BBitmap;
 class BView;
+class BWindow;
 
 namespace BPrivate {
 class WindowDisplayClient;

@@ -1,5 +1,7 @@
 #include <Application.h>
 
+#include <private/Display.h>
+
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -230,7 +232,15 @@ BApplication::_Init(const char* signature)
 	// the blocked signals.
 	fSignalWatcher.reset(new SignalWatcher);
 
-	// --- The display is opened here, once the window side exists. ---
+	// Without a display there is nothing this program can show: say so in
+	// one line and end, before any window or sound is made.
+	std::string displayError;
+	if (!BPrivate::Display::Start(&displayError)) {
+		fprintf(stderr, "%s: %s\n", program_invocation_short_name,
+			displayError.c_str());
+		fSignalWatcher.reset();
+		exit(1);
+	}
 
 	fInitStatus = B_OK;
 }

@@ -129,6 +129,22 @@ public:
 		if (SDL_GetHint(SDL_HINT_APP_NAME) == nullptr)
 			SDL_SetHint(SDL_HINT_APP_NAME, program_invocation_short_name);
 
+		// With nothing that names a display, do not let SDL's drivers probe
+		// (and print their own complaints): there is none.
+		const char* x11 = getenv("DISPLAY");
+		const char* wayland = getenv("WAYLAND_DISPLAY");
+		const char* requested = getenv("SDL_VIDEODRIVER");
+		if ((x11 == nullptr || x11[0] == '\0')
+			&& (wayland == nullptr || wayland[0] == '\0')
+			&& requested == nullptr) {
+			*error = "no display available (neither DISPLAY nor "
+				"WAYLAND_DISPLAY is set)";
+			return false;
+		}
+		// Only X11 is named: keep SDL from trying Wayland too, whose library
+		// complains on stderr when it finds nothing.
+		if (requested == nullptr && (wayland == nullptr || wayland[0] == '\0'))
+			SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
 		if (!InitSdlSubsystem(SDL_INIT_VIDEO)) {
 			*error = std::string("no display available (")
 				+ SDL_GetError() + ")";
@@ -137,13 +153,12 @@ public:
 		const char* driver = SDL_GetCurrentVideoDriver();
 		// Without a display SDL quietly settles for its offscreen driver,
 		// which would run the program with nothing on any screen.
-		const char* requested = getenv("SDL_VIDEODRIVER");
 		if (driver == nullptr || ((strcmp(driver, "offscreen") == 0
 				|| strcmp(driver, "dummy") == 0)
 			&& (requested == nullptr || strcmp(requested, driver) != 0))) {
 			QuitSdlSubsystem(SDL_INIT_VIDEO);
-			*error = "no display available (neither DISPLAY nor "
-				"WAYLAND_DISPLAY names a display that can be opened)";
+			*error = "no display available (the display named by DISPLAY "
+				"or WAYLAND_DISPLAY cannot be opened)";
 			return false;
 		}
 		fDriver = driver;

@@ -114,7 +114,7 @@ public:
 		}
 	}
 
-	static ClipBox sUpdateClip;
+	static thread_local ClipBox sUpdateClip;
 
 private:
 	BView* fView;
