@@ -101,8 +101,13 @@ BApplication::~BApplication()
 	// The watcher posts through be_app, so it stops before be_app goes; not
 	// under the lock, which it may be waiting for.
 	fSignalWatcher.reset();
-	std::lock_guard<std::mutex> lock(ApplicationLock());
-	be_app = NULL;
+	{
+		std::lock_guard<std::mutex> lock(ApplicationLock());
+		be_app = NULL;
+	}
+	// Every window is gone by now, but their threads may still be finishing;
+	// the display closes after them.
+	BPrivate::Display::Shutdown();
 }
 
 status_t

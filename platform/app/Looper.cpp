@@ -1,5 +1,7 @@
 #include <Looper.h>
 
+#include <private/LooperThreads.h>
+
 #include <pthread.h>
 #include <unistd.h>
 
@@ -270,9 +272,11 @@ BLooper::Run()
 	pthread_attr_init(&attributes);
 	pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
 	pthread_t thread;
+	BPrivate::LooperThreadStarting();
 	int error = pthread_create(&thread, &attributes, &_ThreadEntry, this);
 	pthread_attr_destroy(&attributes);
 	if (error != 0) {
+		BPrivate::LooperThreadFinished();
 		{
 			std::lock_guard<std::mutex> lock(fQueueLock);
 			fThreadState.reset();
@@ -524,8 +528,68 @@ BLooper::_ThreadEntry(void* data)
 	looper->_Loop();
 	delete looper;
 
-	std::lock_guard<std::mutex> lock(state->lock);
-	state->finished = true;
-	state->changed.notify_all();
+	{
+		std::lock_guard<std::mutex> lock(state->lock);
+		state->finished = true;
+		state->changed.notify_all();
+	}
+	BPrivate::LooperThreadFinished();
 	return NULL;
 }
+
+namespace BPrivate {
+
+namespace {
+
+// Never destroyed: the last looper threads may still be finishing while the
+// process runs its exit handlers.
+struct LooperThreadCount {
+	std::mutex lock;
+	std::condition_variable done;
+	int32 running = 0;
+};
+
+LooperThreadCount&
+ThreadCount()
+{
+	static LooperThreadCount* sCount = new LooperThreadCount;
+	return *sCount;
+}
+
+} // namespace
+
+void
+LooperThreadStarting()
+{
+	LooperThreadCount& count = ThreadCount();
+	std::lock_guard<std::mutex> lock(count.lock);
+	count.running++;
+}
+
+void
+LooperThreadFinished()
+{
+	LooperThreadCount& count = ThreadCount();
+	std::lock_guard<std::mutex> lock(count.lock);
+	if (--count.running == 0)
+		count.done.notify_all();
+}
+
+int32
+RunningLooperThreads()
+{
+	LooperThreadCount& count = ThreadCount();
+	std::lock_guard<std::mutex> lock(count.lock);
+	return count.running;
+}
+
+bool
+WaitForLooperThreads(bigtime_t timeout)
+{
+	LooperThreadCount& count = ThreadCount();
+	std::unique_lock<std::mutex> lock(count.lock);
+	return count.done.wait_for(lock, std::chrono::microseconds(timeout),
+		[&count] { return count.running == 0; });
+}
+
+} // namespace BPrivate

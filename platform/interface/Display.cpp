@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <private/LooperThreads.h>
+
 namespace BPrivate {
 
 namespace {
@@ -40,32 +42,40 @@ Display::Start(std::string* error)
 	Display* display = new Display(std::move(backend), headless);
 
 	// The back end is opened on the display thread itself, since that is the
-	// only thread that may touch the window system.
-	std::mutex resultLock;
-	std::condition_variable resultReady;
-	int result = -1;
-	std::string openError;
-	display->fThread = std::thread([&, display] {
-		bool opened = display->fBackend->Open(&openError);
-		if (opened)
+	// only thread that may touch the window system. The thread outlives this
+	// call, so what it reports back lives on the heap.
+	struct OpenResult {
+		std::mutex lock;
+		std::condition_variable ready;
+		int result = -1;
+		std::string error;
+	};
+	auto opened = std::make_shared<OpenResult>();
+	display->fThread = std::thread([opened, display] {
+		std::string openError;
+		bool success = display->fBackend->Open(&openError);
+		if (success)
 			display->fScreenFrame = display->fBackend->ScreenFrame();
 		{
-			std::lock_guard<std::mutex> lock(resultLock);
-			result = opened ? 1 : 0;
+			std::lock_guard<std::mutex> lock(opened->lock);
+			opened->result = success ? 1 : 0;
+			opened->error = openError;
+			opened->ready.notify_one();
 		}
-		resultReady.notify_one();
-		if (opened)
+		if (success)
 			display->_Loop();
 	});
+	int result;
 	{
-		std::unique_lock<std::mutex> lock(resultLock);
-		resultReady.wait(lock, [&] { return result >= 0; });
+		std::unique_lock<std::mutex> lock(opened->lock);
+		opened->ready.wait(lock, [&] { return opened->result >= 0; });
+		result = opened->result;
+		if (result == 0 && error != nullptr)
+			*error = opened->error;
 	}
 	if (result == 0) {
 		display->fThread.join();
 		delete display;
-		if (error != nullptr)
-			*error = openError;
 		return false;
 	}
 	sDisplay = display;
@@ -82,6 +92,8 @@ Display::Default()
 void
 Display::Shutdown()
 {
+	// Windows still tearing themselves down use the display to the end.
+	WaitForLooperThreads(5000000);
 	Display* display;
 	{
 		std::lock_guard<std::mutex> guard(sStartLock);
@@ -93,8 +105,8 @@ Display::Shutdown()
 	{
 		std::lock_guard<std::mutex> lock(display->fRequestLock);
 		display->fQuitting = true;
+		display->fBackend->Wake();
 	}
-	display->fBackend->Wake();
 	display->fThread.join();
 	delete display;
 }
@@ -114,8 +126,10 @@ Display::_Request(std::function<void(DisplayBackend&)> request)
 			return;
 		fRequests.push_back(std::move(request));
 		fRequested++;
+		// Under the lock, so that Shutdown cannot take the back end away
+		// between the two.
+		fBackend->Wake();
 	}
-	fBackend->Wake();
 }
 
 void
