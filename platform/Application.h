@@ -10,7 +10,9 @@
  * QuitRequested() and agrees; Quit() then ends Run() as soon as the last
  * window is gone, which may be at once. A window that refuses keeps the
  * application running, and a later quit request asks it again. The loop goes
- * on handling messages while it waits.
+ * on handling messages while it waits. A subclass that overrides
+ * QuitRequested() should call the base version when it agrees to quit;
+ * otherwise no window is asked, and Run() waits for windows never told.
  *
  * SIGINT and SIGTERM post B_QUIT_REQUESTED to the application. The
  * constructor blocks both in the calling thread, so build the application
