@@ -23,6 +23,21 @@ namespace BPrivate {
 
 namespace {
 
+// SDL keeps its open devices in a table that opening and closing both
+// change without a lock of their own; devices closed in the background must
+// not close while another one opens. Never destroyed, as a close may still
+// be running while the process exits.
+std::mutex&
+DeviceTableLock()
+{
+	static std::mutex* sLock = new std::mutex;
+	return *sLock;
+}
+
+} // namespace
+
+namespace {
+
 const int kFrameRate = 44100;
 const Uint16 kBufferFrames = 512;
 
@@ -111,9 +126,35 @@ public:
 			fWake.notify_all();
 			fWatcher.join();
 		}
-		std::lock_guard<std::mutex> lock(fLock);
-		fPlaying = false;
-		_CloseLocked();
+		SDL_AudioDeviceID device;
+		bool subsystem;
+		{
+			std::lock_guard<std::mutex> lock(fLock);
+			fPlaying = false;
+			device = fDevice;
+			subsystem = fSubsystemStarted;
+			fDevice = 0;
+			fSubsystemStarted = false;
+			// Paused, the device never calls back again, so this object
+			// may go while the device is still being closed.
+			if (device != 0)
+				SDL_PauseAudioDevice(device, 1);
+		}
+		if (device == 0) {
+			if (subsystem)
+				QuitSdlSubsystem(SDL_INIT_AUDIO);
+			return;
+		}
+		// The sound has stopped; letting go of the stream can take the sound
+		// server half a second or more, which nobody needs to wait for (a
+		// closing program least of all), so it happens on a thread of its
+		// own.
+		std::thread([device, subsystem] {
+			std::lock_guard<std::mutex> closing(DeviceTableLock());
+			SDL_CloseAudioDevice(device);
+			if (subsystem)
+				QuitSdlSubsystem(SDL_INIT_AUDIO);
+		}).detach();
 	}
 
 private:
@@ -147,8 +188,11 @@ private:
 		want.userdata = this;
 
 		SDL_AudioSpec have;
-		fDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
-			SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+		{
+			std::lock_guard<std::mutex> opening(DeviceTableLock());
+			fDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
+				SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+		}
 		if (fDevice == 0) {
 			if (report)
 				_Report("no sound output, running silently", SDL_GetError());
@@ -169,6 +213,7 @@ private:
 	void _CloseLocked()
 	{
 		if (fDevice != 0) {
+			std::lock_guard<std::mutex> closing(DeviceTableLock());
 			SDL_CloseAudioDevice(fDevice);
 			fDevice = 0;
 		}
