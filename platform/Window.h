@@ -105,6 +105,7 @@ private:
 	friend uint32 BPrivate::DisplayIdOf(const BWindow* window);
 	friend void BPrivate::SetMenuOwner(BWindow* window, BView* owner);
 
+			void			_SetApplicationIcon();
 			void			_Invalidate(const BPrivate::ClipBox& box);
 			void			_DrawTree(BView* view, BPoint origin,
 								const BPrivate::ClipBox& clip,

@@ -219,7 +219,13 @@ public:
 				program_invocation_short_name, SDL_GetError());
 			return false;
 		}
-		fWindows[id] = Entry{ window, std::move(buffer) };
+		Entry entry;
+		entry.window = window;
+		entry.buffer = std::move(buffer);
+		entry.frame = spec.frame;
+		entry.popup = spec.popup;
+		entry.shownOnce = false;
+		fWindows[id] = entry;
 		fBySdlId[SDL_GetWindowID(window)] = id;
 		return true;
 	}
@@ -238,13 +244,23 @@ public:
 
 	void ShowWindow(DisplayWindowId id, bool show) override
 	{
-		if (SDL_Window* window = _Find(id)) {
-			if (show) {
-				SDL_ShowWindow(window);
-				_PresentAll(id);
-			} else
-				SDL_HideWindow(window);
+		auto found = fWindows.find(id);
+		if (found == fWindows.end())
+			return;
+		Entry& entry = found->second;
+		if (!show) {
+			SDL_HideWindow(entry.window);
+			return;
 		}
+		SDL_ShowWindow(entry.window);
+		// A window manager places the frame where the content was asked to
+		// be; once it has told SDL how big the frame is, the content's
+		// top-left corner is moved where it belongs (see _FixPosition).
+		if (!entry.shownOnce && !entry.popup)
+			entry.fixPosition = true;
+		entry.shownOnce = true;
+		_FixPosition(entry);
+		_PresentAll(id);
 	}
 
 	void RaiseWindow(DisplayWindowId id) override
@@ -320,7 +336,26 @@ private:
 	struct Entry {
 		SDL_Window* window;
 		std::shared_ptr<FrontBuffer> buffer;
+		BRect frame;
+		bool popup;
+		bool shownOnce;
+		bool fixPosition = false;
 	};
+
+	void _FixPosition(Entry& entry)
+	{
+		if (!entry.fixPosition)
+			return;
+		// Until the frame's size is known SDL's idea of the position is only
+		// what was asked for, so nothing can be told from it.
+		int wantX = int(entry.frame.left), wantY = int(entry.frame.top);
+		int top = 0, left = 0, bottom = 0, right = 0;
+		if (SDL_GetWindowBordersSize(entry.window, &top, &left, &bottom,
+				&right) == 0 && (top > 0 || left > 0)) {
+			entry.fixPosition = false;
+			SDL_SetWindowPosition(entry.window, wantX, wantY);
+		}
+	}
 
 	SDL_Window* _Find(DisplayWindowId id)
 	{
@@ -392,6 +427,7 @@ private:
 				event->window = _Ours(sdl.window.windowID);
 				if (event->window == 0)
 					return false;
+				_FixPosition(fWindows[event->window]);
 				switch (sdl.window.event) {
 					case SDL_WINDOWEVENT_CLOSE:
 						event->type = DisplayEvent::kCloseRequested;

@@ -5,6 +5,8 @@
 #include <Window.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +16,9 @@
 #include <Bitmap.h>
 #include <Message.h>
 #include <View.h>
+#include <Resources.h>
 #include <private/BitmapPainter.h>
+#include <private/ResourceData.h>
 #include <private/Display.h>
 #include <private/WindowPrivate.h>
 #include <private/WindowRegistry.h>
@@ -229,8 +233,17 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 		spec.popup = type == BPrivate::kPopUpMenuWindow;
 		spec.utility = type == BPrivate::kAlertWindow
 			|| type == B_MODAL_WINDOW;
+		// A window manager shows "Unnamed Window" for an empty title, as an
+		// alert's usually is; the program's name is the better caption.
+		if (spec.title.empty() && !spec.popup) {
+			spec.title = program_invocation_short_name;
+			if (!spec.title.empty())
+				spec.title[0] = char(toupper((unsigned char)spec.title[0]));
+		}
 		fDisplayClient = new BPrivate::WindowDisplayClient(this);
 		fDisplayId = display->CreateWindow(spec, fDisplayClient);
+		if (!spec.popup)
+			_SetApplicationIcon();
 	}
 	_Invalidate(BoxOf(Bounds()));
 
@@ -782,6 +795,24 @@ BWindow::Sync() const
 {
 	if (BPrivate::Display* display = BPrivate::Display::Default())
 		display->Sync();
+}
+
+void
+BWindow::_SetApplicationIcon()
+{
+	// The window shows the program's own large icon, when it has one.
+	BResources* resources = BPrivate::AppResources();
+	if (resources == nullptr)
+		return;
+	size_t size = 0;
+	const void* data = resources->LoadResource('ICON', 1, &size);
+	if (data == nullptr || size != 32 * 32)
+		return;
+	BBitmap icon(BRect(0, 0, 31, 31), B_CMAP8);
+	if (icon.InitCheck() != B_OK)
+		return;
+	icon.SetBits(data, int32(size), 0, B_CMAP8);
+	SetIcon(&icon);
 }
 
 void
