@@ -28,6 +28,7 @@
 #include <Looper.h>
 
 namespace BPrivate {
+class LaunchGuard;
 class SignalWatcher;
 }
 
@@ -66,12 +67,15 @@ private:
 			void				_Init(const char* signature);
 			void				_AskWindowsToQuit();
 			void				_QuitIfNoWindows();
+			void				_GuardLaunch();
+			void				_ActivateWindows();
 
 			std::string			fSignature;
 			status_t			fInitStatus;
 			bool				fReadyToRunCalled;
 			bool				fQuitPending;
 			std::unique_ptr<BPrivate::SignalWatcher> fSignalWatcher;
+			std::unique_ptr<BPrivate::LaunchGuard> fLaunchGuard;
 };
 
 extern BApplication* be_app;

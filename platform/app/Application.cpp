@@ -12,6 +12,10 @@
 
 #include "private/AppPrivate.h"
 #include "private/SignalWatcher.h"
+#include <AppDefs.h>
+#include <Resources.h>
+#include <private/LaunchGuard.h>
+#include <private/ResourceData.h>
 #include "private/ThreadId.h"
 #include "private/WindowRegistry.h"
 
@@ -101,6 +105,7 @@ BApplication::~BApplication()
 	// The watcher posts through be_app, so it stops before be_app goes; not
 	// under the lock, which it may be waiting for.
 	fSignalWatcher.reset();
+	fLaunchGuard.reset();
 	{
 		std::lock_guard<std::mutex> lock(ApplicationLock());
 		be_app = NULL;
@@ -199,6 +204,9 @@ BApplication::DispatchMessage(BMessage* message, BHandler* handler)
 			case kMsgQuitApplication:
 				Quit();
 				return;
+			case kMsgActivateWindows:
+				_ActivateWindows();
+				return;
 		}
 	}
 	BLooper::DispatchMessage(message, handler);
@@ -237,6 +245,8 @@ BApplication::_Init(const char* signature)
 	// the blocked signals.
 	fSignalWatcher.reset(new SignalWatcher);
 
+	_GuardLaunch();
+
 	// Without a display there is nothing this program can show: say so in
 	// one line and end, before any window or sound is made.
 	std::string displayError;
@@ -248,6 +258,61 @@ BApplication::_Init(const char* signature)
 	}
 
 	fInitStatus = B_OK;
+}
+
+void
+BApplication::_GuardLaunch()
+{
+	// Only programs whose resources ask for it run once; without resources
+	// (or with B_MULTIPLE_LAUNCH) every launch runs.
+	BResources* resources = BPrivate::AppResources();
+	size_t size = 0;
+	const void* flagData = resources != NULL
+		? resources->LoadResource('APPF', 1, &size) : NULL;
+	if (flagData == NULL || size != sizeof(uint32))
+		return;
+	const uint8* bytes = static_cast<const uint8*>(flagData);
+	uint32 flags = uint32(bytes[0]) | uint32(bytes[1]) << 8
+		| uint32(bytes[2]) << 16 | uint32(bytes[3]) << 24;
+	uint32 launch = flags & 0x3;
+	if (launch == B_MULTIPLE_LAUNCH)
+		return;
+
+	std::string signature = fSignature;
+	const char* stored = static_cast<const char*>(
+		resources->LoadResource('MIMS', 1, &size));
+	if (stored != NULL && size > 1 && memchr(stored, '\0', size) != NULL)
+		signature = stored;
+
+	std::string why;
+	std::string path = BPrivate::LaunchGuard::SocketPath(signature,
+		launch == B_SINGLE_LAUNCH, &why);
+	if (path.empty()) {
+		fprintf(stderr, "%s: %s; not checking for a running instance\n",
+			program_invocation_short_name, why.c_str());
+		return;
+	}
+	fLaunchGuard.reset(new BPrivate::LaunchGuard([] {
+		BPrivate::PostToApplication(BPrivate::kMsgActivateWindows);
+	}));
+	if (fLaunchGuard->Acquire(path)
+			== BPrivate::LaunchGuard::kOtherInstance) {
+		// The running one has brought its window forward; this launch is
+		// done, successfully.
+		fLaunchGuard.reset();
+		fSignalWatcher.reset();
+		exit(0);
+	}
+}
+
+void
+BApplication::_ActivateWindows()
+{
+	std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
+	for (BLooper* window : WindowRegistry::Listed()) {
+		if (window != this)
+			window->PostMessage(BPrivate::kMsgActivateWindows);
+	}
 }
 
 void

@@ -265,8 +265,11 @@ public:
 
 	void RaiseWindow(DisplayWindowId id) override
 	{
-		if (SDL_Window* window = _Find(id))
+		if (SDL_Window* window = _Find(id)) {
+			if ((SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) != 0)
+				SDL_RestoreWindow(window);
 			SDL_RaiseWindow(window);
+		}
 	}
 
 	void MoveWindow(DisplayWindowId id, int32 x, int32 y) override

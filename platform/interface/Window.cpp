@@ -22,6 +22,7 @@
 #include <private/Display.h>
 #include <private/WindowPrivate.h>
 #include <private/WindowRegistry.h>
+#include <private/AppPrivate.h>
 
 namespace {
 
@@ -357,6 +358,11 @@ BWindow::DispatchMessage(BMessage* message, BHandler* handler)
 	switch (message->what) {
 		case kUpdateMessage:
 			UpdateIfNeeded();
+			break;
+
+		case BPrivate::kMsgActivateWindows:
+			if (!IsHidden() && fType != BPrivate::kPopUpMenuWindow)
+				Activate(true);
 			break;
 
 		case B_MOUSE_DOWN:

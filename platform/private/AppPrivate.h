@@ -16,6 +16,9 @@ enum {
 	// Quit() was called on the application from another thread, or before
 	// it ran; the loop itself carries it out.
 	kMsgQuitApplication = '_QAP',
+	// A later launch of a single-launch program asks this one to come
+	// forward: the application passes it on to every window.
+	kMsgActivateWindows = '_AWN',
 };
 
 // Posts a message that carries only a code to be_app. Safe from any thread
