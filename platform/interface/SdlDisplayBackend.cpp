@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <deque>
 #include <map>
 
 #include <InterfaceDefs.h>
@@ -178,6 +179,11 @@ public:
 
 	bool WaitEvent(DisplayEvent* event) override
 	{
+		if (!fPending.empty()) {
+			*event = fPending.front();
+			fPending.pop_front();
+			return true;
+		}
 		SDL_Event sdlEvent;
 		if (SDL_WaitEvent(&sdlEvent) == 0)
 			return false;
@@ -225,6 +231,7 @@ public:
 		entry.frame = spec.frame;
 		entry.popup = spec.popup;
 		entry.shownOnce = false;
+		entry.id = id;
 		fWindows[id] = entry;
 		fBySdlId[SDL_GetWindowID(window)] = id;
 		return true;
@@ -343,6 +350,7 @@ private:
 		bool popup;
 		bool shownOnce;
 		bool fixPosition = false;
+		DisplayWindowId id = 0;
 	};
 
 	void _FixPosition(Entry& entry)
@@ -357,6 +365,14 @@ private:
 				&right) == 0 && (top > 0 || left > 0)) {
 			entry.fixPosition = false;
 			SDL_SetWindowPosition(entry.window, wantX, wantY);
+			// SDL takes the new position as known and will not report the
+			// move it asked for, so the window hears of it from here.
+			DisplayEvent moved;
+			moved.type = DisplayEvent::kFrameMoved;
+			moved.window = entry.id;
+			moved.x = wantX;
+			moved.y = wantY;
+			fPending.push_back(moved);
 		}
 	}
 
@@ -448,10 +464,17 @@ private:
 						event->type = DisplayEvent::kMouseExited;
 						return true;
 					case SDL_WINDOWEVENT_MOVED:
+					{
+						// A move SDL reports may be older than the one we
+						// asked for since; SDL's current idea is the latest.
+						int x = sdl.window.data1, y = sdl.window.data2;
+						if (SDL_Window* window = _Find(event->window))
+							SDL_GetWindowPosition(window, &x, &y);
 						event->type = DisplayEvent::kFrameMoved;
-						event->x = sdl.window.data1;
-						event->y = sdl.window.data2;
+						event->x = x;
+						event->y = y;
 						return true;
+					}
 					case SDL_WINDOWEVENT_EXPOSED:
 					case SDL_WINDOWEVENT_SHOWN:
 					case SDL_WINDOWEVENT_SIZE_CHANGED:
@@ -475,6 +498,8 @@ private:
 	std::map<DisplayWindowId, Entry> fWindows;
 	std::map<uint32, DisplayWindowId> fBySdlId;
 	DisplayWindowId fFocused = 0;
+	// Events made here rather than by SDL; display thread only.
+	std::deque<DisplayEvent> fPending;
 };
 
 } // namespace
