@@ -127,6 +127,11 @@ public:
 		SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
 		SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
 		SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+		// Our windows are a few hundred pixels of software drawing: X11's
+		// own shared-memory images show them at once, where SDL would
+		// otherwise load a whole OpenGL stack (tens of megabytes, and a
+		// slower start) to put them on a texture.
+		SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 		if (SDL_GetHint(SDL_HINT_APP_NAME) == nullptr)
 			SDL_SetHint(SDL_HINT_APP_NAME, program_invocation_short_name);
 
