@@ -6,7 +6,10 @@
 #ifndef TESTS_SUPPORT_KIT_TEST_H
 #define TESTS_SUPPORT_KIT_TEST_H
 
+#include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <thread>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -101,6 +104,20 @@ QuitWindow(BWindow* window)
 {
 	if (window->Lock())
 		window->Quit();
+}
+
+// Polls `condition`, letting the display catch up each time, for up to
+// about five seconds.
+inline bool
+WaitUntil(const std::function<bool()>& condition)
+{
+	for (int i = 0; i < 1000; i++) {
+		BPrivate::Headless::Sync();
+		if (condition())
+			return true;
+		std::this_thread::sleep_for(std::chrono::milliseconds(5));
+	}
+	return condition();
 }
 
 inline uint32

@@ -20,20 +20,9 @@
 
 using namespace std::chrono_literals;
 namespace Headless = BPrivate::Headless;
+using KitTest::WaitUntil;
 
 namespace {
-
-bool
-WaitUntil(const std::function<bool()>& condition)
-{
-	for (int i = 0; i < 1000; i++) {
-		Headless::Sync();
-		if (condition())
-			return true;
-		std::this_thread::sleep_for(5ms);
-	}
-	return condition();
-}
 
 bool
 FindAlert(Headless::WindowState* state)

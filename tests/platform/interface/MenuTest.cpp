@@ -24,24 +24,13 @@
 using namespace std::chrono_literals;
 using BPrivate::DisplayIdOf;
 namespace Headless = BPrivate::Headless;
+using KitTest::WaitUntil;
 
 namespace {
 
 const uint32 kPick = 'pick';
 const char* const kLabels[] = { "Unity", "-3 dB", "", "Mute" };
 const int32 kItemCount = 4;
-
-bool
-WaitUntil(const std::function<bool()>& condition)
-{
-	for (int i = 0; i < 1000; i++) {
-		Headless::Sync();
-		if (condition())
-			return true;
-		std::this_thread::sleep_for(5ms);
-	}
-	return condition();
-}
 
 // Receives the items' messages, as the program's control view does.
 class TargetView : public BView {
