@@ -662,7 +662,12 @@ GetCharAdvances(const BFont& font, const char* utf8, int32 length,
 } // namespace BPrivate
 
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BELVO_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(BELVO_ADDRESS_SANITIZER)
 // fontconfig (2.14 at least) loses a few small blocks while it parses its
 // configuration files, once per process. LeakSanitizer would fail every
 // program that draws text over it, so it is told to look away from leaks
