@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 #include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,12 @@ class ProgramTest : public testing::Test {
 protected:
 	void SetUp() override
 	{
+		// The program runs once per user; a private runtime directory of the
+		// test's own keeps test processes (and a real instance) apart.
+		char directory[] = "/tmp/program-test.XXXXXX";
+		ASSERT_NE(mkdtemp(directory), nullptr);
+		fRuntimeDirectory = directory;
+		setenv("XDG_RUNTIME_DIR", directory, 1);
 		fPreviousFactory = BPrivate::SetAudioDeviceFactory(
 			&ManualAudioDevice::Create);
 		fApp = new KestoApp;
@@ -103,6 +110,8 @@ protected:
 		fRun.join();
 		delete fApp;
 		BPrivate::SetAudioDeviceFactory(fPreviousFactory);
+		EXPECT_EQ(rmdir(fRuntimeDirectory.c_str()), 0)
+			<< "the single-launch socket was left behind";
 	}
 
 	std::string Shown(BMenuField* field)
@@ -131,6 +140,7 @@ protected:
 		KitTest::RemoveMarker(fWindow, marker);
 	}
 
+	std::string fRuntimeDirectory;
 	BPrivate::AudioDeviceFactory fPreviousFactory = nullptr;
 	KestoApp* fApp = nullptr;
 	std::thread fRun;
