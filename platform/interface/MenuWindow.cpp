@@ -228,6 +228,16 @@ public:
 		Window()->Quit();
 	}
 
+	// The window is closing for a reason of its own.
+	void Closing()
+	{
+		if (fDone)
+			return;
+		fDone = true;
+		BMessage closed(kMenuClosed);
+		fLink->PostToField(&closed);
+	}
+
 	void Dismiss()
 	{
 		fDone = true;
@@ -295,6 +305,13 @@ MenuWindow::MessageReceived(BMessage* message)
 			BWindow::MessageReceived(message);
 			break;
 	}
+}
+
+bool
+MenuWindow::QuitRequested()
+{
+	fView->Closing();
+	return true;
 }
 
 BRect

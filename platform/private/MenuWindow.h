@@ -60,6 +60,8 @@ public:
 	virtual					~MenuWindow();
 
 	virtual	void			MessageReceived(BMessage* message);
+	// Closed from outside (the program is ending): the field hears of it.
+	virtual	bool			QuitRequested();
 
 	// The frame a menu of these rows needs, placed below (or, near the
 	// screen's bottom, above) the control at `control` (screen

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 #include <thread>
+#include <csignal>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -234,4 +235,22 @@ TEST_F(ProgramTest, F1ShowsTheAboutAlertAndClosingEndsTheProgram)
 	EXPECT_TRUE(WaitUntil([this] { return fRunReturned.load(); }));
 	EXPECT_EQ(ManualAudioDevice::Current(), nullptr)
 		<< "the sound device is still open after the window closed";
+}
+
+TEST_F(ProgramTest, SigtermEndsTheProgramEvenWithTheAboutAlertOpen)
+{
+	Watchdog watchdog(60s, "ProgramSigterm");
+	Headless::KeyDown(fState.id, "\x10", 0, B_F1_KEY);
+	ASSERT_TRUE(WaitUntil([] {
+		for (const Headless::WindowState& window : Headless::Windows()) {
+			if (window.utility && window.visible)
+				return true;
+		}
+		return false;
+	}));
+	// The application's thread waits in the alert's Go(); the signal must
+	// still end everything.
+	kill(getpid(), SIGTERM);
+	EXPECT_TRUE(WaitUntil([this] { return fRunReturned.load(); }));
+	EXPECT_EQ(ManualAudioDevice::Current(), nullptr);
 }
