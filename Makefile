@@ -7,8 +7,7 @@ APP := build/app/belvo
 .PHONY: run test build deps test-deps unit-default unit-asan unit-tsan fuzz clean
 
 run: deps build
-	@if [ -x $(APP) ]; then exec $(APP); \
-	else echo "Built everything there is; the program's window is not part of this build yet."; fi
+	exec $(APP)
 
 test: test-deps unit-default unit-asan unit-tsan fuzz
 
