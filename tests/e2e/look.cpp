@@ -7,6 +7,7 @@
  *   e2e-look find IMAGE TEXT [X0 Y0 X1 Y1]    where TEXT is shown: "X Y W H"
  *   e2e-look uniform IMAGE X0 Y0 X1 Y1 R G B  is every pixel of the box R,G,B?
  *   e2e-look dark IMAGE X0 Y0 X1 Y1           how many pixels are ink
+ *   e2e-look count IMAGE X0 Y0 X1 Y1 R G B    how many pixels are R,G,B
  *   e2e-look run IMAGE X Y DX DY              pixels of (X,Y)'s colour from there
  *   e2e-look pixel IMAGE X Y                  "R G B"
  *
@@ -49,6 +50,7 @@ Usage()
 		"       e2e-look find IMAGE TEXT [X0 Y0 X1 Y1]\n"
 		"       e2e-look uniform IMAGE X0 Y0 X1 Y1 R G B\n"
 		"       e2e-look dark IMAGE X0 Y0 X1 Y1\n"
+		"       e2e-look count IMAGE X0 Y0 X1 Y1 R G B\n"
 		"       e2e-look run IMAGE X Y DX DY\n"
 		"       e2e-look pixel IMAGE X Y\n");
 }
@@ -197,6 +199,15 @@ main(int argc, char** argv)
 		Box box{ values[0], values[1], values[2], values[3] };
 		Mask ink = InkMask(image, box);
 		printf("%ld\n", long(ink.InkCount()));
+		return 0;
+	}
+	if (command == "count" && argc == 10 && ParseInts(argv + 3, 7, values)) {
+		if (!Load(argv[2], &image))
+			return 2;
+		Box box{ values[0], values[1], values[2], values[3] };
+		Uniformity result = CheckUniform(image, box,
+			uint8(values[4]), uint8(values[5]), uint8(values[6]));
+		printf("%ld\n", long(result.pixels - result.differing));
 		return 0;
 	}
 	if (command == "run" && argc == 7 && ParseInts(argv + 3, 4, values)) {
