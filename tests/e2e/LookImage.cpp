@@ -9,8 +9,6 @@ namespace e2e {
 
 namespace {
 
-const int kInkBelow = 116;
-
 // Skips white space and '#' comments, then reads a decimal number.
 bool
 ReadHeaderNumber(const std::vector<uint8>& bytes, size_t* at, long* value)
@@ -108,21 +106,46 @@ ReadPpm(const std::string& path, Image* image, std::string* error)
 }
 
 bool
-IsInk(const uint8* pixel)
+IsInk(const uint8* pixel, int inkBelow)
 {
-	return pixel[0] < kInkBelow && pixel[1] < kInkBelow
-		&& pixel[2] < kInkBelow;
+	return pixel[0] < inkBelow && pixel[1] < inkBelow && pixel[2] < inkBelow;
+}
+
+bool
+IsFocusBlue(const uint8* pixel)
+{
+	return pixel[2] > 150 && pixel[0] < 60 && pixel[1] < 60;
+}
+
+int
+BackgroundOf(const Image& image, Box box)
+{
+	box = Clamp(image, box);
+	long counts[256] = {};
+	for (int32 y = box.top; y <= box.bottom; y++) {
+		for (int32 x = box.left; x <= box.right; x++) {
+			const uint8* pixel = image.At(x, y);
+			if (pixel[0] == pixel[1] && pixel[1] == pixel[2])
+				counts[pixel[0]]++;
+		}
+	}
+	int best = 255;
+	for (int grey = 0; grey < 256; grey++) {
+		if (counts[grey] > counts[best])
+			best = grey;
+	}
+	return best;
 }
 
 Mask
-InkMask(const Image& image, Box box)
+InkMask(const Image& image, Box box, int inkBelow)
 {
 	box = Clamp(image, box);
 	bool found = false;
 	int32 left = 0, right = 0, top = 0, bottom = 0;
 	for (int32 y = box.top; y <= box.bottom; y++) {
 		for (int32 x = box.left; x <= box.right; x++) {
-			if (!IsInk(image.At(x, y)))
+			if (!IsInk(image.At(x, y), inkBelow))
 				continue;
 			if (!found) {
 				left = right = x;
@@ -143,7 +166,8 @@ InkMask(const Image& image, Box box)
 	mask.ink.resize(size_t(mask.width) * mask.height);
 	for (int32 y = 0; y < mask.height; y++) {
 		for (int32 x = 0; x < mask.width; x++)
-			mask.ink[size_t(y) * mask.width + x] = IsInk(image.At(left + x, top + y));
+			mask.ink[size_t(y) * mask.width + x]
+				= IsInk(image.At(left + x, top + y), inkBelow);
 	}
 	return mask;
 }
@@ -174,8 +198,42 @@ SameInk(const Mask& shown, const Mask& wanted)
 }
 
 bool
+ShowsText(const Image& image, Box box, const Mask& wanted, int inkBelow)
+{
+	box = Clamp(image, box);
+	Mask shown = InkMask(image, box, inkBelow);
+	if (wanted.width == 0 || shown.width == 0)
+		return wanted.width == 0 && shown.width == 0;
+	int32 left = box.right, top = box.bottom;
+	for (int32 y = box.top; y <= box.bottom; y++) {
+		for (int32 x = box.left; x <= box.right; x++) {
+			if (IsInk(image.At(x, y), inkBelow)) {
+				left = std::min(left, x);
+				top = std::min(top, y);
+			}
+		}
+	}
+	if (shown.width > wanted.width || shown.height > wanted.height)
+		return false;
+	size_t differing = 0;
+	for (int32 y = 0; y < wanted.height; y++) {
+		for (int32 x = 0; x < wanted.width; x++) {
+			bool ink = false;
+			if (image.Contains(left + x, top + y)) {
+				const uint8* pixel = image.At(left + x, top + y);
+				if (IsFocusBlue(pixel))
+					continue;
+				ink = IsInk(pixel, inkBelow);
+			}
+			differing += ink != wanted.At(x, y);
+		}
+	}
+	return differing <= Allowance(wanted);
+}
+
+bool
 FindInk(const Image& image, Box box, const Mask& wanted, int32* foundX,
-	int32* foundY)
+	int32* foundY, int inkBelow)
 {
 	box = Clamp(image, box);
 	if (wanted.width == 0)
@@ -187,7 +245,7 @@ FindInk(const Image& image, Box box, const Mask& wanted, int32* foundX,
 			size_t differing = 0;
 			for (int32 row = 0; row < wanted.height && differing < best; row++) {
 				for (int32 column = 0; column < wanted.width; column++) {
-					differing += IsInk(image.At(x + column, y + row))
+					differing += IsInk(image.At(x + column, y + row), inkBelow)
 						!= wanted.At(column, row);
 				}
 			}
@@ -200,7 +258,7 @@ FindInk(const Image& image, Box box, const Mask& wanted, int32* foundX,
 					bool inside = row >= y && row < y + wanted.height
 						&& column >= x && column < x + wanted.width;
 					if (!inside && image.Contains(column, row)
-						&& IsInk(image.At(column, row))) {
+						&& IsInk(image.At(column, row), inkBelow)) {
 						alone = false;
 						break;
 					}

@@ -51,11 +51,21 @@ bool ReadPpm(const std::string& path, Image* image, std::string* error);
 bool ParsePpm(const std::vector<uint8>& bytes, Image* image,
 	std::string* error);
 
-// Ink: red, green and blue all below 116.
-bool IsInk(const uint8* pixel);
+// The ink threshold for text on the controls' face (232): halfway to black.
+const int kFaceInkBelow = 116;
+
+// Ink: red, green and blue all below inkBelow.
+bool IsInk(const uint8* pixel, int inkBelow = kFaceInkBelow);
+
+// The keyboard focus line's blue, which may cover a descender.
+bool IsFocusBlue(const uint8* pixel);
 
 // The ink of the part of box that lies in the image.
-Mask InkMask(const Image& image, Box box);
+Mask InkMask(const Image& image, Box box, int inkBelow = kFaceInkBelow);
+
+// The grey most pixels of the box have (their red): the background text
+// is drawn on there. 255 for a box outside the image.
+int BackgroundOf(const Image& image, Box box);
 
 // One text row per mask row, '#' for ink and '.' for the rest.
 std::string FormatMask(const Mask& mask);
@@ -65,11 +75,17 @@ std::string FormatMask(const Mask& mask);
 // slightly different background can change.
 bool SameInk(const Mask& shown, const Mask& wanted);
 
+// Whether the box shows wanted's ink, where the focus line may hide part of
+// it: the ink of the box, placed by its top-left corner, against wanted,
+// leaving out the pixels the focus line covers. Nothing else may be inked.
+bool ShowsText(const Image& image, Box box, const Mask& wanted,
+	int inkBelow = kFaceInkBelow);
+
 // Where, within box, the image shows wanted's ink with its own bounding box
 // (nothing else inked right around it): the top-left corner of the best such
 // place, if its difference is within SameInk's allowance.
 bool FindInk(const Image& image, Box box, const Mask& wanted, int32* x,
-	int32* y);
+	int32* y, int inkBelow = kFaceInkBelow);
 
 struct Uniformity {
 	long pixels = 0;

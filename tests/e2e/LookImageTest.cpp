@@ -206,3 +206,76 @@ TEST(LookImage, RunLengthStopsAtAnotherColour)
 	EXPECT_EQ(0, RunLength(image, 9, 9, 1, 0));
 	EXPECT_EQ(1, RunLength(image, 0, 0, 0, 0));
 }
+
+TEST(LookImage, BackgroundIsTheCommonestGrey)
+{
+	Image image = Picture({ "..##", "..#b", "...." });
+	EXPECT_EQ(232, BackgroundOf(image, Box{ 0, 0, 3, 2 }));
+	EXPECT_EQ(0, BackgroundOf(image, Box{ 2, 0, 3, 1 }));
+	EXPECT_EQ(255, BackgroundOf(image, Box{ 9, 9, 12, 12 }));
+}
+
+TEST(LookImage, InkThresholdFollowsTheBackground)
+{
+	// 116 is ink below a threshold of 117 and not below 116.
+	Image image = Picture({ "g" });
+	EXPECT_TRUE(IsInk(image.At(0, 0), 117));
+	EXPECT_FALSE(IsInk(image.At(0, 0), 116));
+	EXPECT_EQ(1u, InkMask(image, Box{ 0, 0, 0, 0 }, 117).InkCount());
+}
+
+TEST(LookImage, ShowsTextLooksPastTheFocusLine)
+{
+	Mask wanted = MaskOf({
+		"#..#",
+		"#..#",
+		".##.",
+		"...#",
+	});
+	// The focus line covers the descender's row.
+	Image focused = Picture({
+		"......",
+		".#..#.",
+		".#..#.",
+		"..##..",
+		"bbbbbb",
+	});
+	EXPECT_TRUE(ShowsText(focused, Box{ 0, 0, 5, 4 }, wanted));
+	EXPECT_FALSE(SameInk(InkMask(focused, Box{ 0, 0, 5, 4 }), wanted))
+		<< "the plain comparison sees a row missing";
+
+	Image plain = Picture({
+		".#..#.",
+		".#..#.",
+		"..##..",
+		"....#.",
+	});
+	EXPECT_TRUE(ShowsText(plain, Box{ 0, 0, 5, 3 }, wanted));
+
+	// Three pixels off: more than the two that edges may change.
+	Image other = Picture({
+		".#..#.",
+		".####.",
+		"..#...",
+		"bbbbbb",
+	});
+	EXPECT_FALSE(ShowsText(other, Box{ 0, 0, 5, 3 }, wanted));
+
+	Image extra = Picture({
+		".#..#.#",
+		".#..#..",
+		"..##...",
+		"....#..",
+	});
+	EXPECT_FALSE(ShowsText(extra, Box{ 0, 0, 6, 3 }, wanted))
+		<< "ink beyond the text";
+}
+
+TEST(LookImage, ShowsTextOfAnEmptyLabel)
+{
+	Image blank = Picture({ "....", "bbbb" });
+	EXPECT_TRUE(ShowsText(blank, Box{ 0, 0, 3, 1 }, Mask()));
+	Image inked = Picture({ ".#..", "...." });
+	EXPECT_FALSE(ShowsText(inked, Box{ 0, 0, 3, 1 }, Mask()));
+	EXPECT_FALSE(ShowsText(blank, Box{ 0, 0, 3, 1 }, MaskOf({ "#" })));
+}

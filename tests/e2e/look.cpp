@@ -4,7 +4,7 @@
  *   e2e-look text TEXT                        the ink of TEXT as the kit draws it
  *   e2e-look ink IMAGE X0 Y0 X1 Y1            the ink inside a box
  *   e2e-look label IMAGE X0 Y0 X1 Y1 TEXT     does the box show exactly TEXT?
- *   e2e-look find IMAGE TEXT [X0 Y0 X1 Y1]    where TEXT is shown: "X Y W H"
+ *   e2e-look find IMAGE TEXT X0 Y0 X1 Y1 [BG] where TEXT is shown: "X Y W H"
  *   e2e-look uniform IMAGE X0 Y0 X1 Y1 R G B  is every pixel of the box R,G,B?
  *   e2e-look dark IMAGE X0 Y0 X1 Y1           how many pixels are ink
  *   e2e-look count IMAGE X0 Y0 X1 Y1 R G B    how many pixels are R,G,B
@@ -12,11 +12,13 @@
  *   e2e-look pixel IMAGE X Y                  "R G B"
  *
  * Boxes are inclusive. Ink is a pixel whose red, green and blue are all
- * below 116, halfway from the controls' grey face (232) to black, so the
- * blue keyboard-focus line never counts as text. Text is drawn with the
- * program's own font engine, black on that face, which places every glyph
- * on whole pixels: the same label shows the same ink wherever it is drawn,
- * and a label can be compared with what it should read, pixel for pixel.
+ * below halfway from the background to black, so the blue keyboard-focus
+ * line never counts as text. The background is the grey most of the box
+ * shows (or BG). Text is drawn with the program's own font engine, black on
+ * that background, which places every glyph on whole pixels: the same label
+ * shows the same ink wherever it is drawn, and a label can be compared with
+ * what it should read, pixel for pixel. For ink and dark the background is
+ * the controls' face, 232.
  *
  * Exit status: 0 yes or done, 1 no or not found, 2 bad arguments or input.
  */
@@ -37,8 +39,13 @@ using namespace e2e;
 
 namespace {
 
-const rgb_color kFace = { 232, 232, 232, 255 };
 const rgb_color kBlack = { 0, 0, 0, 255 };
+
+int
+InkBelow(int background)
+{
+	return (background + 1) / 2;
+}
 
 void
 Usage()
@@ -47,7 +54,7 @@ Usage()
 		"usage: e2e-look text TEXT\n"
 		"       e2e-look ink IMAGE X0 Y0 X1 Y1\n"
 		"       e2e-look label IMAGE X0 Y0 X1 Y1 TEXT\n"
-		"       e2e-look find IMAGE TEXT [X0 Y0 X1 Y1]\n"
+		"       e2e-look find IMAGE TEXT X0 Y0 X1 Y1 [BG]\n"
 		"       e2e-look uniform IMAGE X0 Y0 X1 Y1 R G B\n"
 		"       e2e-look dark IMAGE X0 Y0 X1 Y1\n"
 		"       e2e-look count IMAGE X0 Y0 X1 Y1 R G B\n"
@@ -68,17 +75,19 @@ ParseInts(char** args, int count, int* values)
 	return true;
 }
 
-// The ink of the text as a field draws it: black on the controls' face.
+// The ink of the text as the kit draws it: black on a grey background.
 Mask
-TextMask(const char* text)
+TextMask(const char* text, int background = 232)
 {
+	const rgb_color face = { uint8(background), uint8(background),
+		uint8(background), 255 };
 	font_height height;
 	be_plain_font->GetHeight(&height);
 	int32 width = int32(std::ceil(be_plain_font->StringWidth(text))) + 8;
 	int32 rows = int32(std::ceil(height.ascent) + std::ceil(height.descent))
 		+ 8;
 	std::vector<uint32> pixels(size_t(width) * rows,
-		BPrivate::PackColor(kFace));
+		BPrivate::PackColor(face));
 	BPrivate::Canvas canvas;
 	canvas.pixels = pixels.data();
 	canvas.width = width;
@@ -97,7 +106,8 @@ TextMask(const char* text)
 		image.rgb[i * 3 + 1] = color.green;
 		image.rgb[i * 3 + 2] = color.blue;
 	}
-	return InkMask(image, Box{ 0, 0, width - 1, rows - 1 });
+	return InkMask(image, Box{ 0, 0, width - 1, rows - 1 },
+		InkBelow(background));
 }
 
 bool
@@ -144,9 +154,10 @@ main(int argc, char** argv)
 		if (!Load(argv[2], &image))
 			return 2;
 		Box box{ values[0], values[1], values[2], values[3] };
-		Mask shown = InkMask(image, box);
-		Mask wanted = TextMask(argv[7]);
-		if (SameInk(shown, wanted)) {
+		int background = BackgroundOf(image, box);
+		Mask shown = InkMask(image, box, InkBelow(background));
+		Mask wanted = TextMask(argv[7], background);
+		if (ShowsText(image, box, wanted, InkBelow(background))) {
 			printf("shows \"%s\"\n", argv[7]);
 			return 0;
 		}
@@ -154,16 +165,19 @@ main(int argc, char** argv)
 			FormatMask(shown).c_str(), FormatMask(wanted).c_str());
 		return 1;
 	}
-	if (command == "find" && (argc == 4
-			|| (argc == 8 && ParseInts(argv + 4, 4, values)))) {
+	if (command == "find" && (argc == 8 || argc == 9)
+		&& ParseInts(argv + 4, argc - 4, values)) {
 		if (!Load(argv[2], &image))
 			return 2;
-		Box box{ 0, 0, image.width - 1, image.height - 1 };
-		if (argc == 8)
-			box = Box{ values[0], values[1], values[2], values[3] };
-		Mask wanted = TextMask(argv[3]);
+		Box box{ values[0], values[1], values[2], values[3] };
+		int background = argc == 9 ? values[4] : BackgroundOf(image, box);
+		if (background < 0 || background > 255) {
+			Usage();
+			return 2;
+		}
+		Mask wanted = TextMask(argv[3], background);
 		int32 x, y;
-		if (!FindInk(image, box, wanted, &x, &y)) {
+		if (!FindInk(image, box, wanted, &x, &y, InkBelow(background))) {
 			printf("\"%s\" is not shown\n", argv[3]);
 			return 1;
 		}

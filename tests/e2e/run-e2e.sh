@@ -40,7 +40,8 @@ APP_BIN=${E2E_PROGRAM:-$BUILD_DIR/app/belvo}
 NOBG_BIN=$BUILD_DIR/tests/e2e/belvo-nobg
 RIG_ANALYSE=$BUILD_DIR/tools/analysis/analyse-recording
 RIG_LOOK=$BUILD_DIR/tests/e2e/e2e-look
-for tool in "$APP_BIN" "$NOBG_BIN" "$RIG_ANALYSE" "$RIG_LOOK"; do
+RIG_DROPOUTS=$BUILD_DIR/tests/e2e/e2e-dropouts
+for tool in "$APP_BIN" "$NOBG_BIN" "$RIG_ANALYSE" "$RIG_LOOK" "$RIG_DROPOUTS"; do
   if [ ! -x "$tool" ]; then
     echo "run-e2e.sh: $tool is missing; build first (cmake --build --preset default)" >&2
     exit 2
@@ -343,13 +344,22 @@ expect_silent() {  # WHAT FROM TO MAX_DBFS
 }
 
 # No click: no step between two samples larger than a sine at the highest
-# pitch heard in the stretch allows at the stretch's peak.
+# pitch heard in the stretch allows at the stretch's peak, and no dropout
+# (the sound server playing silence inside the tone because the stream had
+# nothing ready).
 expect_no_click() {  # WHAT FROM TO MAX_HZ
-  local allowed ratio
+  local ratio report dropouts
   rig_measure "$2" "$3" || { fail "$1: cannot measure the recording"; return 1; }
   [ "$M_nonfinite" = 0 ] || { fail "$1: $M_nonfinite samples are NaN or infinite"; return 1; }
   awk_true "$M_peak_dbfs < -100" && return 0
-  ratio=$(awk -v step="$M_largest_step" -v peak="$M_peak_dbfs" -v hz="$4" 'BEGIN {
+  report=$("$RIG_DROPOUTS" "$RIG_DIR/clip.wav") || { fail "$1: cannot look for dropouts"; return 1; }
+  dropouts=$(echo "$report" | sed -n 's/^dropouts=//p')
+  if [ "$dropouts" != 0 ]; then
+    fail "$1: the sound dropped out $dropouts times (frames of silence inside the tone, at $(echo "$report" |
+      sed -n 's/^dropout=\(.*\),\(.*\)/\1 \2/p' | awk -v from="$2" '{ printf "%s%.3fs for %d frames", n++ ? ", " : "", from + $1, $2 }'))"
+    return 1
+  fi
+  ratio=$(awk -v step="$(echo "$report" | sed -n 's/^largest_step=//p')" -v peak="$M_peak_dbfs" -v hz="$4" 'BEGIN {
     allowed = 2 * 10 ^ (peak / 20) * sin(3.141592653589793 * hz / 44100)
     printf "%.3f", step / allowed }')
   expect_at_most "$1: the largest step against what a $4 Hz sine allows" "$ratio" 1.05
@@ -580,14 +590,14 @@ scenario_about() {
   alert=$(rig_wait_window '^Belvo$' 5 "$APP_PID") || fail "F1 opened no window titled \"Belvo\" within 5 s" || return 1
   rig_geometry "$alert"
   local ax=$RIG_X ay=$RIG_Y aw=$RIG_W ah=$RIG_H text where
-  rig_wait_for 3 eval '"$RIG_LOOK" find <(import -window root -depth 8 ppm:- 2>/dev/null) "by Ardley" $ax $ay $((ax + aw - 1)) $((ay + ah - 1)) >/dev/null' \
+  rig_wait_for 3 eval '"$RIG_LOOK" find <(import -window root -depth 8 ppm:- 2>/dev/null) "by Ardley" $ax $ay $((ax + aw - 1)) $((ay + ah - 1)) 232 >/dev/null' \
     || fail "the alert shows no \"by Ardley\" button" || return 1
   rig_shot "$RIG_DIR/alert.ppm"
   for text in "Belvo v0.6 10/05/01" "Based on Kesto v1.0 2/25/01"; do
     "$RIG_LOOK" find "$RIG_DIR/alert.ppm" "$text" $ax $ay $((ax + aw - 1)) $((ay + ah - 1)) >/dev/null \
       || fail "the alert does not show \"$text\"" || return 1
   done
-  where=$("$RIG_LOOK" find "$RIG_DIR/alert.ppm" "by Ardley" $ax $ay $((ax + aw - 1)) $((ay + ah - 1)))
+  where=$("$RIG_LOOK" find "$RIG_DIR/alert.ppm" "by Ardley" $ax $ay $((ax + aw - 1)) $((ay + ah - 1)) 232)
 
   # The main window works while the alert is up.
   pick_mouse note 3 || return 1
