@@ -27,7 +27,8 @@ main(int argc, char** argv)
 	}
 	e2e::DropoutReport report = e2e::FindDropouts(recording.samples);
 	printf("dropouts=%zu\n", report.dropouts.size());
-	printf("largest_step=%.6f\n", report.largestStep);
+	// Enough digits for a tone far below full scale.
+	printf("largest_step=%.9g\n", report.largestStep);
 	for (const e2e::Dropout& dropout : report.dropouts) {
 		printf("dropout=%.4f,%zu\n", dropout.at / recording.rate,
 			dropout.frames);

@@ -200,12 +200,35 @@ wait_menu_open() {  # HOW
     fail "$1 did not open a menu within 3 s"
     return 1
   fi
-  rig_geometry "$MENU_WID" || { fail "cannot read the menu's geometry"; return 1; }
+  # Acted on once it is seen where it stays: its face (or a highlighted
+  # row's) shows at its right edge.
+  MENU_FIRST=""
+  rig_wait_for 3 menu_drawn || { fail "the menu opened by $1 was not drawn within 3 s"; return 1; }
+  if [ "$MENU_FIRST" != "$MX,$MY ${MW}x$MH" ]; then
+    echo "menu first seen at $MENU_FIRST, then at $MX,$MY ${MW}x$MH" >>"$RIG_DIR/menu-moves.log"
+  fi
+}
+
+menu_drawn() {
+  rig_geometry "$MENU_WID" || return 1
+  [ -n "$MENU_FIRST" ] || MENU_FIRST="$RIG_X,$RIG_Y ${RIG_W}x$RIG_H"
   MX=$RIG_X MY=$RIG_Y MW=$RIG_W MH=$RIG_H
+  rig_shot "$RIG_DIR/shot.ppm" || return 1
+  rig_geometry "$MENU_WID" || return 1
+  [ "$MX,$MY ${MW}x$MH" = "$RIG_X,$RIG_Y ${RIG_W}x$RIG_H" ] || return 1
+  case $(rig_pixel "$RIG_DIR/shot.ppm" $((MX + MW - 4)) $((MY + MH / 2))) in
+    "216 216 216"|"144 144 144") return 0 ;;
+  esac
+  return 1
 }
 
 wait_menu_closed() {  # HOW
   rig_wait_for 3 menu_closed || { fail "the menu stayed open after $1"; return 1; }
+}
+
+row_highlighted() {  # Y: the menu's row at screen row Y shows the highlight
+  rig_shot "$RIG_DIR/shot.ppm" || return 1
+  [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((MX + MW - 4)) "$1")" = "144 144 144" ]
 }
 
 field_row() { [ "$1" = volume ] && echo $((VOL_T + 8)) || echo $((NOTE_T + 8)); }
@@ -228,8 +251,13 @@ pick_mouse() {  # FIELD INDEX
   menu_closed || { fail "a menu was already open before picking"; return 1; }
   xdotool mousemove $((WX + 70)) $((WY + $(field_row "$field"))) click 1
   wait_menu_open "a click on the $field field" || return 1
+  # Point at the row, see it highlighted, click.
+  local row_y=$((MY + $(menu_row_y "$index" "$count")))
+  xdotool mousemove $((MX + MW / 2)) "$row_y"
+  rig_wait_for 3 row_highlighted "$row_y" \
+    || { fail "pointing at \"$(field_item "$field" "$index")\" in the $field menu does not highlight it"; return 1; }
   PICK_T=$(rig_record_time)
-  xdotool mousemove $((MX + MW / 2)) $((MY + $(menu_row_y "$index" "$count"))) click 1
+  xdotool click 1
   wait_menu_closed "a click on \"$(field_item "$field" "$index")\"" || return 1
   expect_label "$field" "$(field_item "$field" "$index")"
 }
@@ -436,7 +464,7 @@ scenario_start() {
 scenario_menus() {
   app_start
   app_wait_window || return 1
-  local field count i out top
+  local field count i out top misplaced=""
   for field in volume note; do
     count=$(field_count "$field")
     xdotool mousemove $((WX + 70)) $((WY + $(field_row "$field"))) click 1
@@ -454,10 +482,10 @@ scenario_menus() {
     wait_menu_closed "Escape" || return 1
     [ "$field" = volume ] && top=$((WY + VOL_B + 1)) || top=$((WY + NOTE_B + 1))
     if [ "$MX" != $((WX + 46)) ] || [ "$MY" -lt "$top" ] || [ "$MY" -gt $((top + 2)) ]; then
-      fail "the $field menu opened at $MX,$MY, not right below its field (at $((WX + 46)),$top)"
-      return 1
+      misplaced+="${misplaced:+; }the $field menu opened at $MX,$MY, not right below its field (at $((WX + 46)),$top)"
     fi
   done
+  [ -z "$misplaced" ] || fail "$misplaced (the window's content is at $WX,$WY)" || return 1
   expect_clean_exit
 }
 
@@ -804,9 +832,14 @@ scenario_soak() {
     if (( RANDOM % 2 )); then field=volume; else field=note; fi
     count=$(field_count "$field")
     index=$(( RANDOM % count ))
-    if (( RANDOM % 2 )); then
-      pick_mouse "$field" "$index" || { fail "pick $picks (mouse, $field, row $index): $SCEN_FAIL"; return 1; }
-    elif (( RANDOM % 8 == 0 )); then
+    local how=mouse
+    (( RANDOM % 2 )) || how=keys
+    [ $how = keys ] && (( RANDOM % 8 == 0 )) && how=escape
+    echo "$picks $how $field $index at $(rig_record_time)s" >>"$RIG_DIR/soak.log"
+    if [ $how = mouse ]; then
+      pick_mouse "$field" "$index" \
+        || { fail "pick $picks (mouse, $field, row $index, after: $(tail -n 4 "$RIG_DIR/soak.log" | head -n 3 | cut -d' ' -f2-4 | tr '\n' ';')): $SCEN_FAIL"; return 1; }
+    elif [ $how = escape ]; then
       # Open, wander, and leave with Escape: nothing changes.
       focus_field "$field" || return 1
       key Down
@@ -819,7 +852,7 @@ scenario_soak() {
     else
       local openers=(space Return Down)
       pick_keys "$field" "$index" "${openers[RANDOM % 3]}" \
-        || { fail "pick $picks (keys, $field, row $index): $SCEN_FAIL"; return 1; }
+        || { fail "pick $picks (keys, $field, row $index, after: $(tail -n 4 "$RIG_DIR/soak.log" | head -n 3 | cut -d' ' -f2-4 | tr '\n' ';')): $SCEN_FAIL"; return 1; }
       by_keys=$((by_keys + 1))
     fi
     picks=$((picks + 1))
@@ -903,7 +936,9 @@ run_scenario() {
     printf '\n'
   else
     FAILED=$((FAILED + 1))
-    printf 'FAIL %s (%ss): %s\n' "${name//_/-}" "$took" "$SCEN_FAIL"
+    printf 'FAIL %s (%ss): %s' "${name//_/-}" "$took" "$SCEN_FAIL"
+    [ ${#SCEN_NOTES[@]} -gt 0 ] && printf ' -- %s' "$(IFS=';'; echo "${SCEN_NOTES[*]}" | sed 's/;/; /g')"
+    printf '\n'
   fi
 }
 
