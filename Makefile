@@ -2,14 +2,16 @@
 # Everything else here is a step of one of them.
 
 FUZZ_SECONDS ?= 30
+# How long the end-to-end soak drives the program (seconds).
+E2E_SOAK_SECONDS ?= 120
 APP := build/app/belvo
 
-.PHONY: run test build deps test-deps unit-default unit-asan unit-tsan fuzz clean
+.PHONY: run test build deps test-deps unit-default unit-asan unit-tsan e2e perf fuzz clean
 
 run: deps build
 	exec $(APP)
 
-test: test-deps unit-default unit-asan unit-tsan fuzz
+test: test-deps unit-default unit-asan unit-tsan e2e fuzz
 
 deps:
 	@tools/install-deps.sh run
@@ -25,6 +27,15 @@ unit-default unit-asan unit-tsan: unit-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
 	ctest --preset $*
+
+# The real program in its own X server and sound server (tests/e2e/).
+e2e: build
+	E2E_SOAK_SECONDS=$(E2E_SOAK_SECONDS) tests/e2e/run-e2e.sh build
+
+# The performance budget beside SoX's play (bench/perf-budget.sh); not part
+# of `make test`, since its numbers depend on the machine's load.
+perf: build
+	bench/perf-budget.sh build
 
 fuzz:
 	cmake --preset fuzz >/dev/null

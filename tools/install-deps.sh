@@ -15,6 +15,10 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   desktop-file-utils appstream
+  # the end-to-end tests and the performance budget: an X server, a window
+  # manager, input and screenshots, a sound server, SoX's play to compare
+  xvfb xauth x11-utils xdotool imagemagick openbox
+  pulseaudio pulseaudio-utils sox bc procps libx11-dev
 )
 
 wanted=("${run_packages[@]}")

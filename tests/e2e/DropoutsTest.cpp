@@ -1,0 +1,92 @@
+// Dropouts must be told from the tone's own silence: a scenario that took a
+// glide-out for a dropout would fail a correct program, and one that missed
+// a dropout would pass a stream that underruns.
+
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Dropouts.h"
+
+using namespace e2e;
+
+namespace {
+
+std::vector<float>
+Sine(size_t frames, float amplitude, double hz = 440)
+{
+	std::vector<float> samples(frames);
+	for (size_t i = 0; i < frames; i++)
+		samples[i] = float(amplitude * sin(2 * M_PI * hz * (i + 1) / 44100));
+	return samples;
+}
+
+} // namespace
+
+TEST(Dropouts, AToneHasNone)
+{
+	std::vector<float> tone = Sine(44100, 0.5f);
+	DropoutReport report = FindDropouts(tone);
+	EXPECT_TRUE(report.dropouts.empty());
+	EXPECT_NEAR(2 * 0.5 * sin(M_PI * 440 / 44100), report.largestStep, 1e-4);
+}
+
+TEST(Dropouts, SilenceInsideTheToneIsOne)
+{
+	std::vector<float> tone = Sine(44100, 0.5f);
+	std::fill(tone.begin() + 1000, tone.begin() + 1127, 0.0f);
+	DropoutReport report = FindDropouts(tone);
+	ASSERT_EQ(1u, report.dropouts.size());
+	EXPECT_EQ(1000u, report.dropouts[0].at);
+	EXPECT_EQ(127u, report.dropouts[0].frames);
+	// Its edges jump, but the tone's own steps are what is left.
+	EXPECT_LT(report.largestStep, 0.032);
+}
+
+TEST(Dropouts, AStepOutsideADropoutIsKept)
+{
+	std::vector<float> tone = Sine(4410, 0.5f);
+	std::fill(tone.begin() + 1000, tone.begin() + 1100, 0.0f);
+	tone[3000] += 0.4f;
+	DropoutReport report = FindDropouts(tone);
+	EXPECT_EQ(1u, report.dropouts.size());
+	EXPECT_GT(report.largestStep, 0.3);
+}
+
+TEST(Dropouts, ShortRunsAndQuietSidesAreNone)
+{
+	std::vector<float> tone = Sine(8820, 0.5f);
+	std::fill(tone.begin() + 100, tone.begin() + 105, 0.0f);
+	EXPECT_TRUE(FindDropouts(tone).dropouts.empty()) << "5 frames is too short";
+
+	// Glided out to nothing, then back: quiet on the left.
+	std::vector<float> glide = Sine(8820, 0.5f);
+	for (size_t i = 2000; i < 4000; i++)
+		glide[i] *= float(std::pow(0.9, double(i - 2000)));
+	std::fill(glide.begin() + 4000, glide.begin() + 6000, 0.0f);
+	EXPECT_TRUE(FindDropouts(glide).dropouts.empty());
+
+	// A stream that ends: nothing after.
+	std::vector<float> ending = Sine(4410, 0.5f);
+	std::fill(ending.begin() + 3000, ending.end(), 0.0f);
+	EXPECT_TRUE(FindDropouts(ending).dropouts.empty());
+}
+
+TEST(Dropouts, NonFiniteSamplesAreNoStep)
+{
+	std::vector<float> tone = Sine(4410, 0.5f);
+	tone[200] = NAN;
+	tone[300] = INFINITY;
+	DropoutReport report = FindDropouts(tone);
+	EXPECT_TRUE(std::isfinite(report.largestStep));
+	EXPECT_LT(report.largestStep, 0.032);
+}
+
+TEST(Dropouts, EmptyAndSilentRecordings)
+{
+	EXPECT_TRUE(FindDropouts({}).dropouts.empty());
+	EXPECT_EQ(0, FindDropouts({}).largestStep);
+	std::vector<float> silence(1000, 0.0f);
+	EXPECT_TRUE(FindDropouts(silence).dropouts.empty());
+}

@@ -1,0 +1,963 @@
+#!/usr/bin/env bash
+# End-to-end scenarios: the real program in a real X server (Xvfb, with
+# openbox managing the windows) and a real sound server (PulseAudio with a
+# float32 null sink, its monitor recorded), driven with the mouse and the
+# keyboard as a user would, and judged by screenshots and by what reaches
+# the sound server.
+#
+#   tests/e2e/run-e2e.sh [BUILD_DIR] [--soak SECONDS] [--keep] [SCENARIO...]
+#
+# BUILD_DIR defaults to build/. With no scenario named, all run. --soak sets
+# how long the soak lasts (default: $E2E_SOAK_SECONDS, else 120 s); --keep
+# keeps the rig's files (logs, recordings, screenshots) and says where.
+# Prints one PASS or FAIL line per scenario, then "e2e: N passed, N failed",
+# and exits non-zero when any failed.
+set -uo pipefail
+
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+SOURCE_DIR=$(cd "$E2E_DIR/../.." && pwd)
+BUILD_DIR=$SOURCE_DIR/build
+SOAK_SECONDS=${E2E_SOAK_SECONDS:-120}
+WANTED=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --soak) SOAK_SECONDS=$2; shift 2 ;;
+    --keep) export RIG_KEEP=1; shift ;;
+    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+    -*) echo "run-e2e.sh: unknown option $1" >&2; exit 2 ;;
+    *)
+      if [ ${#WANTED[@]} -eq 0 ] && [ -d "$1" ] && [ "$BUILD_DIR" = "$SOURCE_DIR/build" ] \
+          && [ -z "${BUILD_GIVEN:-}" ]; then
+        BUILD_DIR=$(cd "$1" && pwd); BUILD_GIVEN=1
+      else
+        WANTED+=("$1")
+      fi
+      shift ;;
+  esac
+done
+
+APP_BIN=${E2E_PROGRAM:-$BUILD_DIR/app/belvo}
+NOBG_BIN=$BUILD_DIR/tests/e2e/belvo-nobg
+RIG_ANALYSE=$BUILD_DIR/tools/analysis/analyse-recording
+RIG_LOOK=$BUILD_DIR/tests/e2e/e2e-look
+RIG_DROPOUTS=$BUILD_DIR/tests/e2e/e2e-dropouts
+for tool in "$APP_BIN" "$NOBG_BIN" "$RIG_ANALYSE" "$RIG_LOOK" "$RIG_DROPOUTS"; do
+  if [ ! -x "$tool" ]; then
+    echo "run-e2e.sh: $tool is missing; build first (cmake --build --preset default)" >&2
+    exit 2
+  fi
+done
+for cmd in Xvfb openbox xdotool xprop xwininfo xmessage import pulseaudio pactl parec bc; do
+  if ! command -v "$cmd" >/dev/null; then
+    echo "run-e2e.sh: $cmd is missing; run tools/install-deps.sh test" >&2
+    exit 2
+  fi
+done
+
+# shellcheck source=rig.sh
+source "$E2E_DIR/rig.sh"
+
+TITLE='^Belvo v0.6$'
+VOLUME_ITEMS=("Unity" "-3 dB" "-10 dB" "-20 dB" "Mute")
+VOLUME_DB=(0 -3 -10 -20 -120)
+NOTE_ITEMS=("Guitar" "E (Low)" "A (440Hz)" "D" "G" "B" "E (High)" ""
+  "Bass" "E (Bass)" "A (220Hz)" "D" "G")
+# What each note item carries: four times the open strings, truncated to
+# whole hertz; 0 is one of the three entries that silence the tone.
+NOTE_HZ=(0 329 440 587 783 987 1318 0 0 164 220 293 391)
+FOCUS_BLUE="0 0 229"
+
+# --- results -----------------------------------------------------------------
+
+SCEN_FAIL=""
+SCEN_NOTES=()
+PASSED=0
+FAILED=0
+
+fail() {
+  [ -n "$SCEN_FAIL" ] || SCEN_FAIL="$*"
+  return 1
+}
+
+note() { SCEN_NOTES+=("$*"); }
+
+awk_true() { awk "BEGIN { exit !($1) }"; }
+
+# WHAT VALUE LO HI: VALUE within [LO, HI], or a failure naming WHAT.
+expect_range() {
+  if [ -n "$2" ] && awk -v v="$2" -v lo="$3" -v hi="$4" \
+      'BEGIN { exit !(v + 0 == v && v >= lo && v <= hi) }'; then
+    return 0
+  fi
+  fail "$1 is ${2:-nothing}, expected $3 .. $4"
+}
+
+expect_at_most() { expect_range "$1" "$2" -1e9 "$3"; }
+
+# --- the program -------------------------------------------------------------
+
+APP_COUNT=0
+SCEN_PIDS=()
+
+# Starts the program (or BIN) with the environment in APP_ENV (an array of
+# NAME=VALUE). Leaves APP_PID, APP_LOG and APP_T0, the recording time at the
+# start.
+app_start() {
+  local bin=${1:-$APP_BIN}
+  APP_COUNT=$((APP_COUNT + 1))
+  APP_LOG=$RIG_DIR/app-$APP_COUNT.log
+  APP_T0=$(rig_record_time)
+  rig_spawn "$APP_LOG" env "${APP_ENV[@]}" "$bin"
+  APP_PID=$RIG_LAST_PID
+  SCEN_PIDS+=("$APP_PID")
+}
+APP_ENV=()
+
+app_log_tail() {
+  [ -s "$APP_LOG" ] && printf ' (program said: %s)' "$(tail -n3 "$APP_LOG" | tr '\n' '|')"
+}
+
+# Waits for the main window, then for it to be drawn; learns where the two
+# fields are from their outlines.
+app_wait_window() {
+  if ! APP_WID=$(rig_wait_window "$TITLE" 10 "$APP_PID"); then
+    rig_alive "$APP_PID" || { fail "the program ended before showing its window$(app_log_tail)"; return 1; }
+    fail "no window titled \"Belvo v0.6\" appeared within 10 s$(app_log_tail)"
+    return 1
+  fi
+  if ! rig_wait_for 5 app_fields_drawn; then
+    fail "the window was not drawn within 5 s: no field outline at (46,10) and (46,40) of its content at ${WX:-?},${WY:-?}"
+    return 1
+  fi
+  # Under a window manager the window may be moved to its asked place
+  # after it is first shown; the start scenario checks where it ends up.
+  if rig_wait_for 3 eval 'rig_geometry "$APP_WID" && [ "$RIG_X,$RIG_Y" = "100,100" ]'; then
+    app_fields_drawn
+  fi
+}
+
+# Both fields' outlines (the outline grey, 96) are on the screen; their
+# right and bottom edges are where the outline's runs end.
+app_fields_drawn() {
+  # The window may still be moving to its place: ask where it is each time.
+  rig_geometry "$APP_WID" || return 1
+  WX=$RIG_X WY=$RIG_Y
+  rig_shot "$RIG_DIR/shot.ppm" || return 1
+  [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((WX + 46)) $((WY + 10)))" = "96 96 96" ] || return 1
+  [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((WX + 46)) $((WY + 40)))" = "96 96 96" ] || return 1
+  local shot=$RIG_DIR/shot.ppm
+  VOL_L=46 VOL_T=10 NOTE_L=46 NOTE_T=40
+  VOL_R=$(( 46 + $("$RIG_LOOK" run "$shot" $((WX + 46)) $((WY + 10)) 1 0) - 1 ))
+  VOL_B=$(( 10 + $("$RIG_LOOK" run "$shot" $((WX + 46)) $((WY + 10)) 0 1) - 1 ))
+  NOTE_R=$(( 46 + $("$RIG_LOOK" run "$shot" $((WX + 46)) $((WY + 40)) 1 0) - 1 ))
+  NOTE_B=$(( 40 + $("$RIG_LOOK" run "$shot" $((WX + 46)) $((WY + 40)) 0 1) - 1 ))
+}
+
+# The box, in screen coordinates, where FIELD (volume or note) shows its
+# label: inside the bevel, left of the pop-up mark.
+label_box() {
+  local field=$1
+  if [ "$field" = volume ]; then
+    echo $((WX + VOL_L + 2)) $((WY + VOL_T + 2)) $((WX + VOL_R - 16)) $((WY + VOL_B - 2))
+  else
+    echo $((WX + NOTE_L + 2)) $((WY + NOTE_T + 2)) $((WX + NOTE_R - 16)) $((WY + NOTE_B - 2))
+  fi
+}
+
+LABEL_SAYS=""
+label_is() {  # FIELD TEXT
+  rig_shot "$RIG_DIR/shot.ppm" || return 1
+  # shellcheck disable=SC2046
+  LABEL_SAYS=$("$RIG_LOOK" label "$RIG_DIR/shot.ppm" $(label_box "$1") "$2")
+}
+
+# Waits until FIELD reads TEXT.
+expect_label() {  # FIELD TEXT [TIMEOUT]
+  if ! rig_wait_for "${3:-3}" label_is "$1" "$2"; then
+    fail "the $1 field $(echo "$LABEL_SAYS" | head -n1 | sed 's/: it shows$//') (ink shown, then wanted: $(echo "$LABEL_SAYS" | tail -n +2 | tr '\n' ' '))"
+    return 1
+  fi
+}
+
+# Which field shows the keyboard focus line: volume, note or none.
+focused_field() {
+  rig_shot "$RIG_DIR/shot.ppm" || return 1
+  # shellcheck disable=SC2046
+  if [ "$("$RIG_LOOK" count "$RIG_DIR/shot.ppm" $(label_box volume) $FOCUS_BLUE)" -gt 3 ]; then
+    echo volume
+  elif [ "$("$RIG_LOOK" count "$RIG_DIR/shot.ppm" $(label_box note) $FOCUS_BLUE)" -gt 3 ]; then
+    echo note
+  else
+    echo none
+  fi
+}
+
+menu_open() { MENU_WID=$(rig_find_window '^menu$' "$APP_PID"); [ -n "$MENU_WID" ]; }
+menu_closed() { [ -z "$(rig_find_window '^menu$' "$APP_PID")" ]; }
+
+wait_menu_open() {  # HOW
+  if ! rig_wait_for 3 menu_open; then
+    fail "$1 did not open a menu within 3 s"
+    return 1
+  fi
+  # Acted on once it is seen where it stays: its face (or a highlighted
+  # row's) shows at its right edge.
+  MENU_FIRST=""
+  rig_wait_for 3 menu_drawn || { fail "the menu opened by $1 was not drawn within 3 s"; return 1; }
+  if [ "$MENU_FIRST" != "$MX,$MY ${MW}x$MH" ]; then
+    echo "menu first seen at $MENU_FIRST, then at $MX,$MY ${MW}x$MH" >>"$RIG_DIR/menu-moves.log"
+  fi
+}
+
+menu_drawn() {
+  rig_geometry "$MENU_WID" || return 1
+  [ -n "$MENU_FIRST" ] || MENU_FIRST="$RIG_X,$RIG_Y ${RIG_W}x$RIG_H"
+  MX=$RIG_X MY=$RIG_Y MW=$RIG_W MH=$RIG_H
+  rig_shot "$RIG_DIR/shot.ppm" || return 1
+  rig_geometry "$MENU_WID" || return 1
+  [ "$MX,$MY ${MW}x$MH" = "$RIG_X,$RIG_Y ${RIG_W}x$RIG_H" ] || return 1
+  case $(rig_pixel "$RIG_DIR/shot.ppm" $((MX + MW - 4)) $((MY + MH / 2))) in
+    "216 216 216"|"144 144 144") return 0 ;;
+  esac
+  return 1
+}
+
+wait_menu_closed() {  # HOW
+  rig_wait_for 3 menu_closed || { fail "the menu stayed open after $1"; return 1; }
+}
+
+row_highlighted() {  # Y: the menu's row at screen row Y shows the highlight
+  rig_shot "$RIG_DIR/shot.ppm" || return 1
+  [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((MX + MW - 4)) "$1")" = "144 144 144" ]
+}
+
+field_row() { [ "$1" = volume ] && echo $((VOL_T + 8)) || echo $((NOTE_T + 8)); }
+field_count() { [ "$1" = volume ] && echo ${#VOLUME_ITEMS[@]} || echo ${#NOTE_ITEMS[@]}; }
+field_item() {  # FIELD INDEX
+  if [ "$1" = volume ]; then echo "${VOLUME_ITEMS[$2]}"; else echo "${NOTE_ITEMS[$2]}"; fi
+}
+
+# The menu's rows share its height evenly, less a frame above and below.
+menu_row_y() {  # INDEX COUNT: the row's middle, in the menu's coordinates
+  local pitch=$(( MH / $2 ))
+  echo $(( (MH - pitch * $2) / 2 + pitch * $1 + pitch / 2 ))
+}
+
+# Picks item INDEX of FIELD with the mouse: a click on the field, a click on
+# the row. PICK_T is the recording time at the choosing click.
+pick_mouse() {  # FIELD INDEX
+  local field=$1 index=$2 count
+  count=$(field_count "$field")
+  menu_closed || { fail "a menu was already open before picking"; return 1; }
+  xdotool mousemove $((WX + 70)) $((WY + $(field_row "$field"))) click 1
+  wait_menu_open "a click on the $field field" || return 1
+  # Point at the row, see it highlighted, click.
+  local row_y=$((MY + $(menu_row_y "$index" "$count")))
+  xdotool mousemove $((MX + MW / 2)) "$row_y"
+  rig_wait_for 3 row_highlighted "$row_y" \
+    || { fail "pointing at \"$(field_item "$field" "$index")\" in the $field menu does not highlight it"; return 1; }
+  PICK_T=$(rig_record_time)
+  xdotool click 1
+  wait_menu_closed "a click on \"$(field_item "$field" "$index")\"" || return 1
+  expect_label "$field" "$(field_item "$field" "$index")"
+}
+
+key() { xdotool key --delay 20 "$@"; }
+# (The mouse is moved to screen coordinates: xdotool's --window counts a
+# window manager's frame offset twice.)
+
+# Makes the main window the active one, so that keys go to it.
+activate() {
+  xdotool windowactivate --sync "$APP_WID" >/dev/null 2>&1
+  rig_wait_for 3 eval '[ "$(xdotool getactivewindow 2>/dev/null)" = "$APP_WID" ]' \
+    || { fail "the window manager did not make the window active"; return 1; }
+}
+
+# Moves the keyboard focus with Tab until FIELD has it.
+focus_field() {  # FIELD
+  local tries before
+  for tries in 1 2 3; do
+    before=$(focused_field)
+    [ "$before" = "$1" ] && return 0
+    key Tab
+    rig_wait_for 1 eval '[ "$(focused_field)" != "$before" ]'
+  done
+  [ "$(focused_field)" = "$1" ] || { fail "Tab did not bring the focus to the $1 field (focus: $(focused_field))"; return 1; }
+}
+
+# Picks item INDEX of FIELD with keys only: OPENER opens the menu, Home or
+# End and arrows (or NAV, if given) move, Return chooses.
+pick_keys() {  # FIELD INDEX [OPENER] [NAV...]
+  local field=$1 index=$2 opener=${3:-space} count nav=()
+  shift 2; [ $# -gt 0 ] && shift
+  count=$(field_count "$field")
+  focus_field "$field" || return 1
+  key "$opener"
+  wait_menu_open "$opener on the $field field" || return 1
+  if [ $# -gt 0 ]; then
+    nav=("$@")
+  elif [ "$index" -le $((count / 2)) ]; then
+    nav=(Home); for (( i = 0; i < index; i++ )); do nav+=(Down); done
+  else
+    nav=(End); for (( i = count - 1; i > index; i-- )); do nav+=(Up); done
+  fi
+  key "${nav[@]}"
+  PICK_T=$(rig_record_time)
+  key Return
+  wait_menu_closed "Return" || return 1
+  expect_label "$field" "$(field_item "$field" "$index")"
+}
+
+# Waits for a process to end, at most TIMEOUT seconds. Leaves its exit
+# status in EXIT_STATUS and the time it took, from START_USEC, in EXIT_MS.
+wait_exit() {  # PID TIMEOUT START_USEC
+  local pid=$1
+  if ! rig_wait_for "$2" eval "! rig_alive $pid"; then
+    EXIT_STATUS=""
+    EXIT_MS=""
+    return 1
+  fi
+  EXIT_MS=$(( ($(rig_usec) - $3) / 1000 ))
+  wait "$pid" 2>/dev/null
+  EXIT_STATUS=$?
+  rig_forget "$pid"
+  return 0
+}
+
+# Closes the main window the way a user does, through the window manager.
+close_by_wm() {
+  activate || return 1
+  CLOSE_USEC=$(rig_usec)
+  CLOSE_T=$(rig_record_time)
+  key alt+F4
+}
+
+# Closes the window and expects the program to end with 0 within 1 s.
+expect_clean_exit() {
+  close_by_wm || return 1
+  if ! wait_exit "$APP_PID" 5 "$CLOSE_USEC"; then
+    fail "the program was still running 5 s after its window was closed"
+    return 1
+  fi
+  [ "$EXIT_STATUS" = 0 ] || { fail "the program ended with status $EXIT_STATUS after its window was closed$(app_log_tail)"; return 1; }
+  expect_at_most "the time from closing the window to the end (ms)" "$EXIT_MS" 1000
+}
+
+stream_count() {
+  pactl list sink-inputs 2>/dev/null | grep -c 'media.name = "Kesto"'
+}
+
+stream_listed() { [ "$(stream_count)" -ge 1 ]; }
+
+# Checks what the sink hears from FROM to TO: frequency near HZ and level
+# near DB. HZ "-" skips the frequency.
+expect_tone() {  # WHAT FROM TO HZ DB
+  rig_measure "$2" "$3" || { fail "$1: cannot measure the recording"; return 1; }
+  [ "$M_nonfinite" = 0 ] || { fail "$1: $M_nonfinite samples are NaN or infinite"; return 1; }
+  if [ "$4" != - ]; then
+    expect_range "$1: the frequency (Hz)" "$M_frequency_hz" "$(echo "$4 - 0.05" | bc)" "$(echo "$4 + 0.05" | bc)" || return 1
+  fi
+  expect_range "$1: the level (dBFS)" "$M_tone_dbfs" "$(echo "$5 - 0.2" | bc)" "$(echo "$5 + 0.05" | bc)"
+}
+
+# The level glides to its new target with a time constant near 0.25 s.
+expect_glide() {  # WHAT FROM TO
+  rig_measure "$2" "$3" || { fail "$1: cannot measure the recording"; return 1; }
+  expect_range "$1: the glide's time constant (s)" "$M_glide_tau_s" 0.2 0.3
+}
+
+expect_silent() {  # WHAT FROM TO MAX_DBFS
+  rig_measure "$2" "$3" || { fail "$1: cannot measure the recording"; return 1; }
+  expect_at_most "$1: the peak (dBFS)" "$M_peak_dbfs" "$4"
+}
+
+# No click: no step between two samples larger than a sine at the highest
+# pitch heard in the stretch allows at the stretch's peak, and no dropout
+# (the sound server playing silence inside the tone because the stream had
+# nothing ready).
+expect_no_click() {  # WHAT FROM TO MAX_HZ
+  local ratio report dropouts
+  rig_measure "$2" "$3" || { fail "$1: cannot measure the recording"; return 1; }
+  [ "$M_nonfinite" = 0 ] || { fail "$1: $M_nonfinite samples are NaN or infinite"; return 1; }
+  awk_true "$M_peak_dbfs < -100" && return 0
+  report=$("$RIG_DROPOUTS" "$RIG_DIR/clip.wav") || { fail "$1: cannot look for dropouts"; return 1; }
+  dropouts=$(echo "$report" | sed -n 's/^dropouts=//p')
+  if [ "$dropouts" != 0 ]; then
+    fail "$1: the sound dropped out $dropouts times (frames of silence inside the tone, at $(echo "$report" |
+      sed -n 's/^dropout=\(.*\),\(.*\)/\1 \2/p' | awk -v from="$2" '{ printf "%s%.3fs for %d frames", n++ ? ", " : "", from + $1, $2 }'))"
+    return 1
+  fi
+  ratio=$(awk -v step="$(echo "$report" | sed -n 's/^largest_step=//p')" -v peak="$M_peak_dbfs" -v hz="$4" 'BEGIN {
+    allowed = 2 * 10 ^ (peak / 20) * sin(3.141592653589793 * hz / 44100)
+    printf "%.3f", step / allowed }')
+  expect_at_most "$1: the largest step against what a $4 Hz sine allows" "$ratio" 1.05
+}
+
+# --- scenarios -----------------------------------------------------------------
+
+scenario_start() {
+  app_start
+  app_wait_window || return 1
+  rig_wait_for 3 eval 'rig_geometry "$APP_WID" && [ "$RIG_X,$RIG_Y" = "100,100" ]' \
+    || fail "the window's content is at $RIG_X,$RIG_Y, not 100,100" || return 1
+  app_fields_drawn || fail "the window moved after it was drawn" || return 1
+  [ "${RIG_W}x$RIG_H" = "131x71" ] || fail "the window is ${RIG_W}x$RIG_H, not 131x71" || return 1
+  local name hints
+  name=$(xprop -id "$APP_WID" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = //p')
+  [ "$name" = '"Belvo v0.6"' ] || fail "the title is ${name:-unset}, not \"Belvo v0.6\"" || return 1
+  hints=$(xprop -id "$APP_WID" WM_NORMAL_HINTS)
+  echo "$hints" | grep -q 'minimum size: 131 by 71' && echo "$hints" | grep -q 'maximum size: 131 by 71' \
+    || fail "the window is resizable: its size hints do not hold it at 131x71 ($(echo "$hints" | tail -n +2 | tr -s '\t\n' '  '))" || return 1
+  if xprop -id "$APP_WID" _NET_WM_ALLOWED_ACTIONS | grep -q _NET_WM_ACTION_RESIZE; then
+    fail "the window manager offers to resize the window"; return 1
+  fi
+
+  # The picture: the grey strip with the captions, the white area, the
+  # fields' outlines and their labels.
+  local shot=$RIG_DIR/shot.ppm out
+  rig_shot "$shot"
+  local -a strip=( "0 0 42 16" "0 24 42 46" "0 54 42 70" "0 17 4 23" "39 17 42 23" "0 47 14 53" "39 47 42 53" )
+  local box
+  for box in "${strip[@]}"; do
+    set -- $box
+    out=$("$RIG_LOOK" uniform "$shot" $((WX + $1)) $((WY + $2)) $((WX + $3)) $((WY + $4)) 205 205 205) \
+      || fail "the grey strip at columns $1..$3, rows $2..$4: $out" || return 1
+  done
+  local ink
+  ink=$("$RIG_LOOK" dark "$shot" $((WX + 5)) $((WY + 17)) $((WX + 38)) $((WY + 23)))
+  [ "$ink" -ge 40 ] || fail "the caption \"Volume:\" (rows 17..23, columns 5..38) has $ink dark pixels" || return 1
+  ink=$("$RIG_LOOK" dark "$shot" $((WX + 15)) $((WY + 47)) $((WX + 38)) $((WY + 53)))
+  [ "$ink" -ge 30 ] || fail "the caption \"Note:\" (rows 47..53, columns 15..38) has $ink dark pixels" || return 1
+  local -a white=( "43 0 130 9" "43 0 45 70" "43 28 130 39" "43 58 130 70" "$((VOL_R + 1)) 10 130 27" "$((NOTE_R + 1)) 40 130 57" )
+  for box in "${white[@]}"; do
+    set -- $box
+    [ "$1" -le "$3" ] || continue
+    out=$("$RIG_LOOK" uniform "$shot" $((WX + $1)) $((WY + $2)) $((WX + $3)) $((WY + $4)) 255 255 255) \
+      || fail "the white area at columns $1..$3, rows $2..$4: $out" || return 1
+  done
+  [ "$VOL_B" = 27 ] || fail "the volume field's outline ends at row $VOL_B, not 27" || return 1
+  [ "$NOTE_B" = 57 ] || fail "the note field's outline ends at row $NOTE_B, not 57" || return 1
+  [ "$VOL_R" -ge 80 ] && [ "$VOL_R" -le 130 ] || fail "the volume field's outline ends at column $VOL_R" || return 1
+  [ "$NOTE_R" -ge 80 ] && [ "$NOTE_R" -le 130 ] || fail "the note field's outline ends at column $NOTE_R" || return 1
+  for box in "$VOL_L $VOL_T $VOL_R $VOL_T" "$VOL_L $VOL_B $VOL_R $VOL_B" "$VOL_R $VOL_T $VOL_R $VOL_B" \
+      "$NOTE_L $NOTE_T $NOTE_R $NOTE_T" "$NOTE_L $NOTE_B $NOTE_R $NOTE_B" "$NOTE_L $NOTE_T $NOTE_L $NOTE_B" "$NOTE_R $NOTE_T $NOTE_R $NOTE_B"; do
+    set -- $box
+    out=$("$RIG_LOOK" uniform "$shot" $((WX + $1)) $((WY + $2)) $((WX + $3)) $((WY + $4)) 96 96 96) \
+      || fail "a field's outline from ($1,$2) to ($3,$4): $out" || return 1
+  done
+  expect_label volume "Mute" || return 1
+  expect_label note "A(440)" || return 1
+
+  # The sound: a stream named Kesto, muted at 440 Hz.
+  rig_wait_for 5 stream_listed || fail "the sound server lists no stream named \"Kesto\" within 5 s" || return 1
+  local app
+  app=$(pactl list sink-inputs | sed -n 's/^\t*application.name = //p' | head -n1)
+  [ "$app" = '"belvo"' ] || fail "the stream's application is ${app:-unnamed}, not \"belvo\"" || return 1
+  rig_measure "$APP_T0" "$(echo "$APP_T0 + 1" | bc)" || { fail "cannot measure the first second"; return 1; }
+  expect_range "the first second's frequency (Hz)" "$M_frequency_hz" 439.5 440.5 || return 1
+  expect_range "the first second's peak (dBFS)" "$M_peak_dbfs" -140 -119 || return 1
+  note "first second: $M_frequency_hz Hz, peak $M_peak_dbfs dBFS"
+  expect_clean_exit
+}
+
+# The menus list their items in order and open right below their fields.
+scenario_menus() {
+  app_start
+  app_wait_window || return 1
+  local field count i out top misplaced=""
+  for field in volume note; do
+    count=$(field_count "$field")
+    xdotool mousemove $((WX + 70)) $((WY + $(field_row "$field"))) click 1
+    wait_menu_open "a click on the $field field" || return 1
+    # Away from the menu, so that no row is highlighted.
+    xdotool mousemove $((WX + 10)) $((WY + 10))
+    rig_shot "$RIG_DIR/menu.ppm"
+    for (( i = 0; i < count; i++ )); do
+      local pitch=$(( MH / count )) y
+      y=$(( MY + (MH - pitch * count) / 2 + pitch * i ))
+      out=$("$RIG_LOOK" label "$RIG_DIR/menu.ppm" $((MX + 2)) "$y" $((MX + MW - 3)) $((y + pitch - 1)) "$(field_item "$field" "$i")") \
+        || fail "row $i of the $field menu $(echo "$out" | head -n1 | sed 's/: it shows$//') (shown, then wanted: $(echo "$out" | tail -n +2 | tr '\n' ' '))" || return 1
+    done
+    key Escape
+    wait_menu_closed "Escape" || return 1
+    [ "$field" = volume ] && top=$((WY + VOL_B + 1)) || top=$((WY + NOTE_B + 1))
+    if [ "$MX" != $((WX + 46)) ] || [ "$MY" -lt "$top" ] || [ "$MY" -gt $((top + 2)) ]; then
+      misplaced+="${misplaced:+; }the $field menu opened at $MX,$MY, not right below its field (at $((WX + 46)),$top)"
+    fi
+  done
+  [ -z "$misplaced" ] || fail "$misplaced (the window's content is at $WX,$WY)" || return 1
+  expect_clean_exit
+}
+
+scenario_mouse() {
+  app_start
+  app_wait_window || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
+
+  pick_mouse volume 0 || return 1
+  local t=$PICK_T
+  expect_glide "Unity" "$t" "$(echo "$t + 2.5" | bc)" || return 1
+  note "Unity: glide tau $M_glide_tau_s s"
+  expect_tone "Unity" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" 440 0 || return 1
+  note "Unity: $M_frequency_hz Hz at $M_tone_dbfs dBFS"
+
+  pick_mouse note 3 || return 1
+  t=$PICK_T
+  expect_tone "D (guitar)" "$(echo "$t + 0.3" | bc)" "$(echo "$t + 1.3" | bc)" 587 0 || return 1
+  note "D: $M_frequency_hz Hz"
+  expect_no_click "from A to D" "$(echo "$t - 0.2" | bc)" "$(echo "$t + 1" | bc)" 587 || return 1
+
+  pick_mouse note 8 || return 1
+  t=$PICK_T
+  expect_glide "Bass" "$t" "$(echo "$t + 2.5" | bc)" || return 1
+  expect_silent "Bass" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" -60 || return 1
+
+  pick_mouse volume 2 || return 1
+  t=$PICK_T
+  expect_silent "-10 dB while silent" "$(echo "$t + 0.2" | bc)" "$(echo "$t + 1.5" | bc)" -80 || return 1
+
+  pick_mouse note 9 || return 1
+  t=$PICK_T
+  expect_glide "E (Bass)" "$t" "$(echo "$t + 2.5" | bc)" || return 1
+  expect_tone "E (Bass)" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" 164 -10 || return 1
+  note "E (Bass): $M_frequency_hz Hz at $M_tone_dbfs dBFS"
+
+  pick_mouse note 9 || return 1
+  t=$PICK_T
+  expect_tone "E (Bass) again" "$(echo "$t + 0.3" | bc)" "$(echo "$t + 1.3" | bc)" 164 -10 || return 1
+  expect_no_click "E (Bass) again" "$(echo "$t - 0.2" | bc)" "$(echo "$t + 1" | bc)" 164 || return 1
+
+  pick_mouse note 7 || return 1
+  t=$PICK_T
+  expect_glide "the empty row" "$t" "$(echo "$t + 2.5" | bc)" || return 1
+  expect_silent "the empty row" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" -60 || return 1
+
+  # Press on the field, drag to a row, let go: a pick in one movement.
+  xdotool mousemove $((WX + 70)) $((WY + $(field_row note))) mousedown 1
+  if ! wait_menu_open "pressing on the note field"; then xdotool mouseup 1; return 1; fi
+  xdotool mousemove $((MX + MW / 2)) $((MY + $(menu_row_y 2 13)))
+  xdotool mousemove $((MX + MW / 2 + 1)) $((MY + $(menu_row_y 2 13))) mouseup 1
+  wait_menu_closed "letting go on \"A (440Hz)\"" || return 1
+  expect_label note "A (440Hz)" || return 1
+
+  rig_measure "$APP_T0" "$(rig_record_time)" || return 1
+  [ "$M_nonfinite" = 0 ] || fail "$M_nonfinite samples were NaN or infinite" || return 1
+  expect_clean_exit
+}
+
+scenario_keyboard() {
+  app_start
+  app_wait_window || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
+  activate || return 1
+  [ "$(focused_field)" = none ] || fail "a field has the focus before any Tab" || return 1
+  key Tab
+  rig_wait_for 2 eval '[ "$(focused_field)" = volume ]' \
+    || fail "Tab did not give the volume field the focus (focus: $(focused_field))" || return 1
+
+  pick_keys volume 0 space Home || return 1
+  local t=$PICK_T
+  expect_glide "Unity" "$t" "$(echo "$t + 2.5" | bc)" || return 1
+  expect_tone "Unity" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" 440 0 || return 1
+
+  key Tab
+  rig_wait_for 2 eval '[ "$(focused_field)" = note ]' \
+    || fail "a second Tab did not move the focus to the note field (focus: $(focused_field))" || return 1
+  pick_keys note 3 Down Home Down Down Down || return 1
+  t=$PICK_T
+  expect_tone "D (guitar)" "$(echo "$t + 0.3" | bc)" "$(echo "$t + 1.3" | bc)" 587 0 || return 1
+  expect_no_click "from A to D" "$(echo "$t - 0.2" | bc)" "$(echo "$t + 1" | bc)" 587 || return 1
+
+  # Escape closes the menu and changes nothing.
+  key space
+  wait_menu_open "space on the note field" || return 1
+  t=$(rig_record_time)
+  key End Up
+  key Escape
+  wait_menu_closed "Escape" || return 1
+  expect_label note "D" || return 1
+  expect_tone "after Escape" "$(echo "$t + 0.3" | bc)" "$(echo "$t + 1.3" | bc)" 587 0 || return 1
+
+  pick_keys note 8 Return End Up Up Up Up || return 1
+  t=$PICK_T
+  expect_glide "Bass" "$t" "$(echo "$t + 2.5" | bc)" || return 1
+  expect_silent "Bass" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" -60 || return 1
+
+  key Tab
+  rig_wait_for 2 eval '[ "$(focused_field)" = volume ]' \
+    || fail "Tab from the note field did not come back to the volume field (focus: $(focused_field))" || return 1
+  pick_keys volume 2 Down End Up Up || return 1
+  t=$PICK_T
+  expect_silent "-10 dB while silent" "$(echo "$t + 0.2" | bc)" "$(echo "$t + 1.5" | bc)" -80 || return 1
+
+  pick_keys note 9 space End Up Up Up || return 1
+  t=$PICK_T
+  expect_tone "E (Bass)" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" 164 -10 || return 1
+  pick_keys note 9 space End Up Up Up || return 1
+  t=$PICK_T
+  expect_tone "E (Bass) again" "$(echo "$t + 0.3" | bc)" "$(echo "$t + 1.3" | bc)" 164 -10 || return 1
+  expect_no_click "E (Bass) again" "$(echo "$t - 0.2" | bc)" "$(echo "$t + 1" | bc)" 164 || return 1
+
+  pick_keys note 7 space Home Down Down Down Down Down Down Down || return 1
+  t=$PICK_T
+  expect_silent "the empty row" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" -60 || return 1
+
+  # A letter moves to the item it starts.
+  pick_keys volume 4 space m || return 1
+  expect_clean_exit
+}
+
+scenario_about() {
+  app_start
+  app_wait_window || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
+  pick_mouse volume 0 || return 1
+  activate || return 1
+  key F1
+  local alert
+  alert=$(rig_wait_window '^Belvo$' 5 "$APP_PID") || fail "F1 opened no window titled \"Belvo\" within 5 s" || return 1
+  rig_geometry "$alert"
+  local ax=$RIG_X ay=$RIG_Y aw=$RIG_W ah=$RIG_H text where
+  rig_wait_for 3 eval '"$RIG_LOOK" find <(import -window root -depth 8 ppm:- 2>/dev/null) "by Ardley" $ax $ay $((ax + aw - 1)) $((ay + ah - 1)) 232 >/dev/null' \
+    || fail "the alert shows no \"by Ardley\" button" || return 1
+  rig_shot "$RIG_DIR/alert.ppm"
+  for text in "Belvo v0.6 10/05/01" "Based on Kesto v1.0 2/25/01"; do
+    "$RIG_LOOK" find "$RIG_DIR/alert.ppm" "$text" $ax $ay $((ax + aw - 1)) $((ay + ah - 1)) >/dev/null \
+      || fail "the alert does not show \"$text\"" || return 1
+  done
+  where=$("$RIG_LOOK" find "$RIG_DIR/alert.ppm" "by Ardley" $ax $ay $((ax + aw - 1)) $((ay + ah - 1)) 232)
+
+  # The main window works while the alert is up.
+  pick_mouse note 3 || return 1
+  local t=$PICK_T
+  expect_tone "D with the alert open" "$(echo "$t + 0.3" | bc)" "$(echo "$t + 1.3" | bc)" 587 0 || return 1
+
+  # Closing the window stops the sound at once; the program waits for the
+  # alert.
+  close_by_wm || return 1
+  rig_wait_for 3 rig_window_gone "$TITLE" "$APP_PID" \
+    || fail "the main window did not close while the alert was open" || return 1
+  expect_silent "after closing the window" "$(echo "$CLOSE_T + 0.15" | bc)" "$(echo "$CLOSE_T + 0.65" | bc)" -100 || return 1
+  rig_alive "$APP_PID" || fail "the program ended before its alert was dismissed" || return 1
+  [ -n "$(rig_find_window '^Belvo$' "$APP_PID")" ] || fail "the alert closed with the main window" || return 1
+
+  set -- $where
+  local usec
+  usec=$(rig_usec)
+  xdotool mousemove $(($1 + $3 / 2)) $(($2 + $4 / 2)) click 1
+  wait_exit "$APP_PID" 5 "$usec" || fail "the program did not end within 5 s of the alert's button" || return 1
+  [ "$EXIT_STATUS" = 0 ] || fail "the program ended with status $EXIT_STATUS" || return 1
+  expect_at_most "the time from the alert's button to the end (ms)" "$EXIT_MS" 1000
+}
+
+scenario_quit_wm() {
+  app_start
+  app_wait_window || return 1
+  pick_mouse volume 0 || return 1
+  expect_clean_exit || return 1
+  note "closed to ended: $EXIT_MS ms"
+}
+
+scenario_quit_sigterm() {
+  app_start
+  app_wait_window || return 1
+  pick_mouse volume 0 || return 1
+  local usec
+  usec=$(rig_usec)
+  kill -TERM "$APP_PID"
+  wait_exit "$APP_PID" 5 "$usec" || fail "the program was still running 5 s after SIGTERM" || return 1
+  [ "$EXIT_STATUS" = 0 ] || fail "SIGTERM ended the program with status $EXIT_STATUS" || return 1
+  expect_at_most "the time from SIGTERM to the end (ms)" "$EXIT_MS" 1000 || return 1
+  note "SIGTERM to ended: $EXIT_MS ms"
+}
+
+is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+
+# The window is the topmost of the managed windows.
+is_on_top() {
+  local last
+  last=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*, //; s/.* //')
+  [ "$((last))" = "$1" ]
+}
+
+second_launch() {  # WHAT: starts a second program, expects it to end with 0
+  local first=$APP_PID first_log=$APP_LOG usec
+  usec=$(rig_usec)
+  app_start
+  local second=$APP_PID
+  APP_PID=$first
+  APP_LOG=$first_log
+  wait_exit "$second" 5 "$usec" || fail "$1: the second launch was still running after 5 s" || return 1
+  [ "$EXIT_STATUS" = 0 ] || fail "$1: the second launch ended with status $EXIT_STATUS (it said: $(tail -n3 "$RIG_DIR/app-$APP_COUNT.log" | tr '\n' '|'))" || return 1
+  note "$1: second launch ended in $EXIT_MS ms"
+}
+
+scenario_second_launch() {
+  app_start
+  app_wait_window || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
+  local first=$APP_PID
+
+  # Iconified: the second launch brings it back.
+  xdotool windowminimize --sync "$APP_WID"
+  second_launch "iconified" || return 1
+  rig_wait_for 3 eval '[ -n "$(rig_find_window "$TITLE" "$first")" ]' \
+    || fail "the second launch did not bring back the iconified window" || return 1
+  rig_wait_for 3 is_active "$APP_WID" || fail "the window came back but is not the active one" || return 1
+
+  # Covered by another program's window: the second launch raises it.
+  rig_spawn "$RIG_DIR/xmessage.log" xmessage -geometry 400x300+50+50 "a window over Belvo"
+  local cover=$RIG_LAST_PID
+  SCEN_PIDS+=("$cover")
+  local cover_wid
+  cover_wid=$(rig_wait_window '^xmessage$' 5) || fail "the covering window did not appear" || return 1
+  rig_wait_for 3 is_on_top "$cover_wid" || fail "the covering window did not come on top" || return 1
+  second_launch "covered" || return 1
+  rig_wait_for 3 is_on_top "$APP_WID" || fail "the second launch did not raise the window above the one covering it" || return 1
+  rig_wait_for 3 is_active "$APP_WID" || fail "the raised window is not the active one" || return 1
+  rig_end "$cover"
+
+  rig_alive "$first" || fail "the first program ended" || return 1
+  [ "$(stream_count)" = 1 ] || fail "$(stream_count) streams named \"Kesto\" are listed, not one" || return 1
+  local windows
+  windows=$(xdotool search --onlyvisible --name "$TITLE" | wc -l)
+  [ "$windows" = 1 ] || fail "$windows windows titled \"Belvo v0.6\" are shown, not one" || return 1
+  expect_clean_exit
+}
+
+scenario_no_display() {
+  local out=$RIG_DIR/no-display.out usec lines
+  usec=$(rig_usec)
+  rig_spawn "$out" env -u DISPLAY -u WAYLAND_DISPLAY "$APP_BIN"
+  local pid=$RIG_LAST_PID
+  SCEN_PIDS+=("$pid")
+  wait_exit "$pid" 10 "$usec" || fail "with no display the program was still running after 10 s" || return 1
+  [ "$EXIT_STATUS" = 1 ] || fail "with no display the program ended with status $EXIT_STATUS, not 1" || return 1
+  lines=$(grep -c . "$out")
+  [ "$lines" = 1 ] || fail "with no display the program printed $lines lines, not one: $(tr '\n' '|' <"$out")" || return 1
+  note "it said: $(cat "$out")"
+}
+
+scenario_no_sound() {
+  APP_ENV=("PULSE_SERVER=unix:$RIG_DIR/no-such-server.sock")
+  app_start
+  APP_ENV=()
+  app_wait_window || return 1
+  pick_mouse volume 0 || return 1
+  local t=$PICK_T
+  pick_mouse note 3 || return 1
+  rig_alive "$APP_PID" || fail "the program ended" || return 1
+  [ "$(stream_count)" = 0 ] || fail "a stream named \"Kesto\" reached the server it was not given" || return 1
+  expect_silent "with no sound server" "$t" "$(echo "$t + 1" | bc)" -999 || return 1
+  [ -s "$APP_LOG" ] && note "it said: $(head -c 300 "$APP_LOG" | tr '\n' '|')"
+  expect_clean_exit
+}
+
+# The first 50 ms block of the current recording louder than -60 dBFS, in
+# seconds from its start; empty if none within LIMIT seconds.
+tone_onset() {  # LIMIT
+  local k from
+  for (( k = 0; k * 5 < $1 * 100; k++ )); do
+    from=$(echo "$k * 0.05" | bc)
+    rig_measure "$from" "$(echo "$from + 0.05" | bc)" || return 1
+    if awk_true "$M_peak_dbfs > -60"; then echo "$from"; return 0; fi
+  done
+  return 1
+}
+
+scenario_sound_server_restart() {
+  app_start
+  app_wait_window || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
+  pick_mouse volume 0 || return 1
+  expect_tone "before the server goes" "$(echo "$PICK_T + 1.5" | bc)" "$(echo "$PICK_T + 2" | bc)" 440 0 || return 1
+
+  rig_pulse_kill
+  # The program goes on, and its window still works.
+  pick_mouse note 3 || return 1
+  rig_alive "$APP_PID" || fail "the program ended when the sound server went away$(app_log_tail)" || return 1
+
+  local up_usec rec_usec stream_usec onset
+  rig_pulse_start || { fail "the sound server did not come back"; return 1; }
+  up_usec=$(rig_usec)
+  rig_record_start "$RIG_DIR/rec-after-restart.wav" || { fail "cannot record after the restart"; return 1; }
+  rec_usec=$(rig_usec)
+  rig_wait_for 5 stream_listed || fail "the stream \"Kesto\" did not come back within 5 s of the server" || return 1
+  stream_usec=$(rig_usec)
+  onset=$(tone_onset 4) || fail "no tone reached the sound server within 4 s of its return" || return 1
+  local resumed_ms
+  resumed_ms=$(awk -v o="$onset" -v r="$rec_usec" -v u="$up_usec" 'BEGIN { printf "%d", (r - u) / 1000 + o * 1000 }')
+  note "server back: stream listed after $(( (stream_usec - up_usec) / 1000 )) ms, tone after ~$resumed_ms ms"
+  expect_at_most "the time from the server's return to the tone (ms)" "$resumed_ms" 2000 || return 1
+  expect_tone "after the server came back" "$(echo "$onset + 0.5" | bc)" "$(echo "$onset + 1.5" | bc)" 587 0 || return 1
+  expect_clean_exit
+}
+
+scenario_no_background() {
+  app_start "$NOBG_BIN"
+  app_wait_window || return 1
+  local shot=$RIG_DIR/shot.ppm ink
+  rig_shot "$shot"
+  if "$RIG_LOOK" uniform "$shot" $((WX + 0)) $((WY + 0)) $((WX + 42)) $((WY + 16)) 205 205 205 >/dev/null; then
+    fail "the grey strip is shown though the picture is missing: is this the test build?"; return 1
+  fi
+  ink=$("$RIG_LOOK" dark "$shot" $((WX + 0)) $((WY + 0)) $((WX + 45)) $((WY + 70)))
+  [ "$ink" = 0 ] || fail "$ink dark pixels left of the fields, where the captions would be" || return 1
+  expect_label volume "Mute" || return 1
+  expect_label note "A(440)" || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
+  pick_mouse volume 0 || return 1
+  pick_mouse note 3 || return 1
+  expect_tone "D (guitar)" "$(echo "$PICK_T + 2" | bc)" "$(echo "$PICK_T + 2.5" | bc)" 587 0 || return 1
+  expect_clean_exit
+}
+
+rss_kb() { sed -n 's/^VmRSS:[^0-9]*\([0-9]*\).*/\1/p' "/proc/$1/status"; }
+
+scenario_soak() {
+  app_start
+  app_wait_window || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
+  activate || return 1
+
+  local picks=0 by_keys=0 escapes=0 field index count end_usec
+  local level=4 hz=440 last_hz=440
+  local -a times=() pitches=() rss=()
+  local start_t
+  start_t=$(rig_record_time)
+  end_usec=$(( $(rig_usec) + SOAK_SECONDS * 1000000 ))
+  RANDOM=${E2E_SEED:-6}
+  note "seed ${E2E_SEED:-6}"
+  while [ "$(rig_usec)" -lt "$end_usec" ]; do
+    if (( RANDOM % 2 )); then field=volume; else field=note; fi
+    count=$(field_count "$field")
+    index=$(( RANDOM % count ))
+    local how=mouse
+    (( RANDOM % 2 )) || how=keys
+    [ $how = keys ] && (( RANDOM % 8 == 0 )) && how=escape
+    echo "$picks $how $field $index at $(rig_record_time)s" >>"$RIG_DIR/soak.log"
+    if [ $how = mouse ]; then
+      pick_mouse "$field" "$index" \
+        || { fail "pick $picks (mouse, $field, row $index, after: $(tail -n 4 "$RIG_DIR/soak.log" | head -n 3 | cut -d' ' -f2-4 | tr '\n' ';')): $SCEN_FAIL"; return 1; }
+    elif [ $how = escape ]; then
+      # Open, wander, and leave with Escape: nothing changes.
+      focus_field "$field" || return 1
+      key Down
+      wait_menu_open "Down on the $field field" || return 1
+      key End Up Home
+      key Escape
+      wait_menu_closed "Escape" || return 1
+      escapes=$((escapes + 1))
+      continue
+    else
+      local openers=(space Return Down)
+      pick_keys "$field" "$index" "${openers[RANDOM % 3]}" \
+        || { fail "pick $picks (keys, $field, row $index, after: $(tail -n 4 "$RIG_DIR/soak.log" | head -n 3 | cut -d' ' -f2-4 | tr '\n' ';')): $SCEN_FAIL"; return 1; }
+      by_keys=$((by_keys + 1))
+    fi
+    picks=$((picks + 1))
+    if [ "$field" = volume ]; then
+      level=$index
+    elif [ "${NOTE_HZ[index]}" -gt 0 ]; then
+      last_hz=$hz
+      hz=${NOTE_HZ[index]}
+    fi
+    times+=("$PICK_T")
+    pitches+=("$(( hz > last_hz ? hz : last_hz ))")
+    last_hz=$hz
+    if (( picks % 20 == 0 )); then
+      rss+=("$(rss_kb "$APP_PID")")
+      rig_alive "$APP_PID" || { fail "the program ended after $picks picks$(app_log_tail)"; return 1; }
+    fi
+  done
+  local end_t
+  end_t=$(rig_record_time)
+  note "$picks picks ($by_keys by keys, $escapes menus left with Escape) in ${SOAK_SECONDS}s"
+  [ "$picks" -ge $(( SOAK_SECONDS )) ] || fail "only $picks picks in ${SOAK_SECONDS}s" || return 1
+
+  # What was heard: no NaN, and no click from one pick to the next.
+  rig_measure "$start_t" "$end_t" || return 1
+  [ "$M_nonfinite" = 0 ] || fail "$M_nonfinite samples were NaN or infinite" || return 1
+  local i clicks=0 first_click=""
+  times+=("$end_t")
+  for (( i = 0; i < ${#times[@]} - 1; i++ )); do
+    if ! expect_no_click "x" "$(echo "${times[i]} - 0.02" | bc)" "${times[i + 1]}" "${pitches[i]}" 2>/dev/null; then
+      clicks=$((clicks + 1))
+      [ -n "$first_click" ] || first_click="after pick $i at ${times[i]}s: $SCEN_FAIL"
+      SCEN_FAIL=""
+    fi
+  done
+  [ "$clicks" = 0 ] || fail "$clicks stretches with a click; the first $first_click" || return 1
+
+  # Memory: the resident size once warmed up against the end.
+  if [ ${#rss[@]} -ge 3 ]; then
+    local growth=$(( rss[${#rss[@]} - 1] - rss[1] ))
+    note "VmRSS ${rss[*]} kB"
+    expect_at_most "the growth of VmRSS over the soak (kB)" "$growth" 1024 || return 1
+  fi
+  rig_alive "$APP_PID" || fail "the program ended" || return 1
+  expect_clean_exit
+}
+
+# --- running -------------------------------------------------------------------
+
+ALL=(start menus mouse keyboard about quit_wm quit_sigterm second_launch
+  no_display no_sound sound_server_restart no_background soak)
+
+cleanup_scenario() {
+  local pid tracked
+  # Only those not yet waited for: their pids cannot have been reused.
+  for pid in "${SCEN_PIDS[@]}"; do
+    for tracked in "${RIG_PIDS[@]}"; do
+      [ "$tracked" = "$pid" ] && rig_end "$pid"
+    done
+  done
+  SCEN_PIDS=()
+  APP_ENV=()
+  xdotool mousemove 600 700 2>/dev/null
+}
+
+run_scenario() {
+  local name=$1 began status
+  SCEN_FAIL=""
+  SCEN_NOTES=()
+  began=$(rig_usec)
+  "scenario_$name"
+  status=$?
+  [ $status -ne 0 ] && [ -z "$SCEN_FAIL" ] && SCEN_FAIL="failed (status $status) without saying why"
+  [ $status -eq 0 ] && [ -n "$SCEN_FAIL" ] && status=1
+  cleanup_scenario
+  local took
+  took=$(awk -v us=$(( $(rig_usec) - began )) 'BEGIN { printf "%.1f", us / 1e6 }')
+  if [ $status -eq 0 ]; then
+    PASSED=$((PASSED + 1))
+    printf 'PASS %s (%ss)' "${name//_/-}" "$took"
+    [ ${#SCEN_NOTES[@]} -gt 0 ] && printf ' -- %s' "$(IFS=';'; echo "${SCEN_NOTES[*]}" | sed 's/;/; /g')"
+    printf '\n'
+  else
+    FAILED=$((FAILED + 1))
+    printf 'FAIL %s (%ss): %s' "${name//_/-}" "$took" "$SCEN_FAIL"
+    [ ${#SCEN_NOTES[@]} -gt 0 ] && printf ' -- %s' "$(IFS=';'; echo "${SCEN_NOTES[*]}" | sed 's/;/; /g')"
+    printf '\n'
+  fi
+}
+
+trap 'cleanup_scenario; rig_stop' EXIT
+trap 'exit 130' INT TERM
+
+rig_start || { echo "FAIL rig: the X server, window manager or sound server did not start"; exit 1; }
+rig_record_start "$RIG_DIR/rec.wav" || { echo "FAIL rig: the sink's monitor cannot be recorded"; exit 1; }
+
+[ ${#WANTED[@]} -gt 0 ] || WANTED=("${ALL[@]}")
+for name in "${WANTED[@]}"; do
+  name=${name//-/_}
+  if ! declare -F "scenario_$name" >/dev/null; then
+    echo "run-e2e.sh: no scenario \"$name\" (there are: ${ALL[*]//_/-})" >&2
+    FAILED=$((FAILED + 1))
+    continue
+  fi
+  run_scenario "$name"
+done
+
+echo "e2e: $PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]
