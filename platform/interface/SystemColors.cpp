@@ -25,16 +25,25 @@ BuildColorMap()
 			uint8(i == B_TRANSPARENT_MAGIC_CMAP8 ? 0 : 255) };
 	}
 	// Nearest opaque entry for every 15-bit colour, and for every entry the
-	// one nearest its inverse.
-	auto nearest = [&map](int r, int g, int b) {
-		int best = 0;
-		int bestDistance = 1 << 30;
+	// one nearest its inverse. The colour cube is a regular grid, so its
+	// nearest point comes from rounding each channel; only the greys need
+	// to be searched. This runs when a program first draws a B_CMAP8
+	// picture (its window icon, at start-up), so it has to be quick.
+	auto distance = [&map](int i, int r, int g, int b) {
+		const rgb_color& c = map.color_list[i];
+		int dr = c.red - r, dg = c.green - g, db = c.blue - b;
+		return dr * dr + dg * dg + db * db;
+	};
+	auto nearest = [&map, &distance](int r, int g, int b) {
+		int best = 32 + 36 * ((r + 25) / 51) + 6 * ((g + 25) / 51)
+			+ (b + 25) / 51;
+		int bestDistance = distance(best, r, g, b);
 		for (int i = 0; i < 255; i++) {
-			const rgb_color& c = map.color_list[i];
-			int dr = c.red - r, dg = c.green - g, db = c.blue - b;
-			int distance = dr * dr + dg * dg + db * db;
-			if (distance < bestDistance) {
-				bestDistance = distance;
+			if (i == 32)
+				i = 248;
+			int d = distance(i, r, g, b);
+			if (d < bestDistance || (d == bestDistance && i < best)) {
+				bestDistance = d;
 				best = i;
 			}
 		}
