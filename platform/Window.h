@@ -35,6 +35,7 @@ class BView;
 class BWindow;
 
 namespace BPrivate {
+class Display;
 class WindowDisplayClient;
 class ViewPainter;
 uint32 DisplayIdOf(const BWindow* window);
@@ -105,6 +106,7 @@ private:
 	friend uint32 BPrivate::DisplayIdOf(const BWindow* window);
 	friend void BPrivate::SetMenuOwner(BWindow* window, BView* owner);
 
+			BPrivate::Display* _Display() const;
 			void			_SetApplicationIcon();
 			void			_Invalidate(const BPrivate::ClipBox& box);
 			void			_DrawTree(BView* view, BPoint origin,

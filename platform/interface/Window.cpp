@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -253,10 +252,8 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 
 BWindow::~BWindow()
 {
-	if (BPrivate::Display* display = BPrivate::Display::Default()) {
-		if (fDisplayId != 0)
-			display->DestroyWindow(fDisplayId);
-	}
+	if (BPrivate::Display* display = _Display())
+		display->DestroyWindow(fDisplayId);
 	fDisplayId = 0;
 	delete fDisplayClient;
 	fDisplayClient = nullptr;
@@ -270,6 +267,13 @@ BWindow::~BWindow()
 	BPrivate::WindowRegistry::Remove(this);
 }
 
+// The display, while the window has a place on it.
+BPrivate::Display*
+BWindow::_Display() const
+{
+	return fDisplayId != 0 ? BPrivate::Display::Default() : nullptr;
+}
+
 void
 BWindow::Show()
 {
@@ -278,7 +282,7 @@ BWindow::Show()
 	if (!wasHidden || IsHidden())
 		return;
 
-	BPrivate::Display* display = BPrivate::Display::Default();
+	BPrivate::Display* display = _Display();
 	if (!fShownOnce) {
 		fShownOnce = true;
 		// Draw before the window appears, so that it never shows empty.
@@ -286,12 +290,12 @@ BWindow::Show()
 		UpdateIfNeeded();
 		if (locked)
 			Unlock();
-		if (display != nullptr && fDisplayId != 0)
+		if (display != nullptr)
 			display->ShowWindow(fDisplayId, true);
 		Run();
 		return;
 	}
-	if (display != nullptr && fDisplayId != 0)
+	if (display != nullptr)
 		display->ShowWindow(fDisplayId, true);
 }
 
@@ -302,8 +306,7 @@ BWindow::Hide()
 	fShowLevel++;
 	if (wasHidden)
 		return;
-	BPrivate::Display* display = BPrivate::Display::Default();
-	if (display != nullptr && fDisplayId != 0)
+	if (BPrivate::Display* display = _Display())
 		display->ShowWindow(fDisplayId, false);
 }
 
@@ -318,8 +321,8 @@ BWindow::Quit()
 {
 	// Take the window off the screen at once; the rest of the tear-down
 	// happens on the window's own thread.
-	BPrivate::Display* display = BPrivate::Display::Default();
-	if (display != nullptr && fDisplayId != 0 && !IsHidden())
+	BPrivate::Display* display = _Display();
+	if (display != nullptr && !IsHidden())
 		display->ShowWindow(fDisplayId, false);
 	BLooper::Quit();
 }
@@ -627,8 +630,7 @@ BWindow::SetTitle(const char* title)
 {
 	fTitle = title != nullptr ? title : "";
 	SetName(fTitle.c_str());
-	BPrivate::Display* display = BPrivate::Display::Default();
-	if (display != nullptr && fDisplayId != 0)
+	if (BPrivate::Display* display = _Display())
 		display->SetTitle(fDisplayId, fTitle);
 }
 
@@ -642,8 +644,7 @@ void
 BWindow::MoveTo(float x, float y)
 {
 	fFrame.OffsetTo(x, y);
-	BPrivate::Display* display = BPrivate::Display::Default();
-	if (display != nullptr && fDisplayId != 0)
+	if (BPrivate::Display* display = _Display())
 		display->MoveWindow(fDisplayId, int32(x), int32(y));
 }
 
@@ -656,8 +657,8 @@ BWindow::MoveBy(float dx, float dy)
 void
 BWindow::Activate(bool active)
 {
-	BPrivate::Display* display = BPrivate::Display::Default();
-	if (active && display != nullptr && fDisplayId != 0)
+	BPrivate::Display* display = _Display();
+	if (active && display != nullptr)
 		display->RaiseWindow(fDisplayId);
 }
 
@@ -791,8 +792,7 @@ BWindow::_DrawTree(BView* view, BPoint origin, const BPrivate::ClipBox& clip,
 void
 BWindow::_Present(const BPrivate::ClipBox& box)
 {
-	BPrivate::Display* display = BPrivate::Display::Default();
-	if (display != nullptr && fDisplayId != 0)
+	if (BPrivate::Display* display = _Display())
 		display->Present(fDisplayId, fCanvas, box);
 }
 
@@ -824,9 +824,8 @@ BWindow::_SetApplicationIcon()
 void
 BWindow::SetIcon(const BBitmap* icon)
 {
-	BPrivate::Display* display = BPrivate::Display::Default();
-	if (icon == nullptr || !icon->IsValid() || display == nullptr
-		|| fDisplayId == 0)
+	BPrivate::Display* display = _Display();
+	if (icon == nullptr || !icon->IsValid() || display == nullptr)
 		return;
 	BRect bounds = icon->Bounds();
 	int32 width = int32(bounds.Width()) + 1;
