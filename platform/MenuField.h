@@ -70,6 +70,7 @@ private:
 			void			_Close();
 			void			_Chosen(int32 index);
 			void			_PostToMenu(BMessage* message);
+			void			_LabelsChanged();
 
 			BMenu*			fMenu;
 			std::string		fLabel;
@@ -78,6 +79,7 @@ private:
 			bool			fPressedOnControl;
 			bool			fDragged;
 			uint32			fGeneration;
+	mutable	float			fWidestLabel;     // < 0 until measured
 			std::shared_ptr<BPrivate::MenuLink> fLink;
 };
 

@@ -213,7 +213,7 @@ void
 BMenu::_Changed()
 {
 	if (fField != nullptr)
-		fField->Invalidate();
+		fField->_LabelsChanged();
 }
 
 BPopUpMenu::BPopUpMenu(const char* title, bool radioMode,

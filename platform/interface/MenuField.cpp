@@ -37,7 +37,8 @@ BMenuField::BMenuField(BRect frame, const char* name, const char* label,
 	fEnabled(true),
 	fPressedOnControl(false),
 	fDragged(false),
-	fGeneration(0)
+	fGeneration(0),
+	fWidestLabel(-1)
 {
 	// Only the control is drawn; the rest of the frame shows what lies
 	// beneath.
@@ -112,16 +113,22 @@ BMenuField::ControlFrame() const
 {
 	// Wide enough for the longest label it can show, so that it keeps its
 	// size when the choice changes.
-	float widest = 0;
-	if (fMenu != nullptr) {
-		if (fMenu->Name() != nullptr)
-			widest = StringWidth(fMenu->Name());
-		for (int32 i = 0; i < fMenu->CountItems(); i++)
-			widest = std::max(widest, StringWidth(fMenu->ItemAt(i)->Label()));
+	if (fWidestLabel < 0) {
+		float widest = 0;
+		if (fMenu != nullptr) {
+			if (fMenu->Name() != nullptr)
+				widest = StringWidth(fMenu->Name());
+			for (int32 i = 0; i < fMenu->CountItems(); i++) {
+				widest = std::max(widest,
+					StringWidth(fMenu->ItemAt(i)->Label()));
+			}
+		}
+		// Measured once, and again only when the menu's labels change.
+		fWidestLabel = widest;
 	}
 	BFont font;
 	GetFont(&font);
-	float width = std::ceil(widest + kTextInset + kMarkSpace);
+	float width = std::ceil(fWidestLabel + kTextInset + kMarkSpace);
 	BRect bounds = Bounds();
 	return BRect(fDivider, 0, std::min(bounds.right, fDivider + width - 1),
 		std::min(bounds.bottom, ControlHeight(font) - 1));
@@ -333,6 +340,13 @@ BMenuField::_Close()
 	fPressedOnControl = false;
 	if (Window() != nullptr)
 		SetMenuOwner(Window(), nullptr);
+	Invalidate();
+}
+
+void
+BMenuField::_LabelsChanged()
+{
+	fWidestLabel = -1;
 	Invalidate();
 }
 

@@ -52,6 +52,8 @@ public:
 	}
 
 	bool IsValid() const { return fValid; }
+	// Drawing outside an update: what is touched is shown at once.
+	bool IsDirect() const { return fDirect; }
 	Canvas& Target() { return fWindow->fCanvas; }
 	const ClipBox& Clip() const { return fClip; }
 	int32 X(float x) const { return int32(std::floor(x + 0.5f)) + fOriginX; }
@@ -801,12 +803,14 @@ BView::DrawString(const char* string, int32 length, BPoint where)
 			advance = BPrivate::DrawString(painter.Target(), painter.Clip(),
 				fFont, string, length, painter.WindowX(where.x),
 				painter.WindowY(where.y), fHighColor);
-			font_height height;
-			fFont.GetHeight(&height);
-			painter.Touch(ClipBox{ painter.X(where.x) - 2,
-				painter.Y(where.y - height.ascent) - 2,
-				painter.X(where.x + advance) + 2,
-				painter.Y(where.y + height.descent) + 2 });
+			if (painter.IsDirect()) {
+				font_height height;
+				fFont.GetHeight(&height);
+				painter.Touch(ClipBox{ painter.X(where.x) - 2,
+					painter.Y(where.y - height.ascent) - 2,
+					painter.X(where.x + advance) + 2,
+					painter.Y(where.y + height.descent) + 2 });
+			}
 		} else
 			advance = fFont.StringWidth(string, length);
 	}
