@@ -34,7 +34,7 @@ BuildColorMap()
 		int dr = c.red - r, dg = c.green - g, db = c.blue - b;
 		return dr * dr + dg * dg + db * db;
 	};
-	auto nearest = [&map, &distance](int r, int g, int b) {
+	auto nearest = [&distance](int r, int g, int b) {
 		int best = 32 + 36 * ((r + 25) / 51) + 6 * ((g + 25) / 51)
 			+ (b + 25) / 51;
 		int bestDistance = distance(best, r, g, b);
