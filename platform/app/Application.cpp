@@ -69,6 +69,19 @@ PostToApplication(uint32 what)
 	return be_app->PostMessage(&message, be_app);
 }
 
+void
+RequestQuitEverywhere()
+{
+	PostToApplication(B_QUIT_REQUESTED);
+	std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
+	for (BLooper* window : WindowRegistry::Listed()) {
+		if (window->Thread() >= 0) {
+			BMessage request(B_QUIT_REQUESTED);
+			window->PostMessage(&request, window);
+		}
+	}
+}
+
 } // namespace BPrivate
 
 using namespace BPrivate;

@@ -1,5 +1,4 @@
 #include "private/SignalWatcher.h"
-#include "private/WindowRegistry.h"
 
 #include <Looper.h>
 #include <Message.h>
@@ -78,19 +77,8 @@ SignalWatcher::_Watch(void* data)
 		int signal = sigtimedwait(&quitSignals, NULL, &kFallback);
 		if (watcher->fStopping)
 			break;
-		if (signal == SIGINT || signal == SIGTERM) {
-			PostToApplication(B_QUIT_REQUESTED);
-			// The windows are asked too, straight away: the application's
-			// thread may be held up (in an alert's Go(), say) and could not
-			// pass the request on until it is free again.
-			std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
-			for (BLooper* window : WindowRegistry::Listed()) {
-				if (window->Thread() >= 0) {
-					BMessage request(B_QUIT_REQUESTED);
-					window->PostMessage(&request, window);
-				}
-			}
-		}
+		if (signal == SIGINT || signal == SIGTERM)
+			RequestQuitEverywhere();
 	}
 	return NULL;
 }

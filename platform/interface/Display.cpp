@@ -3,8 +3,12 @@
  */
 #include <private/Display.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
+
+#include <private/AppPrivate.h>
 
 #include <private/LooperThreads.h>
 
@@ -14,6 +18,14 @@ namespace {
 
 std::mutex sStartLock;
 Display* sDisplay = nullptr;
+// The display for Lost(), which may not take sStartLock: Shutdown() holds it
+// only briefly, but the thread that finds the loss may be anywhere.
+std::atomic<Display*> sLostDisplay{nullptr};
+std::atomic<bool> sConnectionLost{false};
+
+// How long the program gets to wind down after the display went away
+// before the thread that found the loss ends it.
+const bigtime_t kLostGrace = 3000000;
 
 } // namespace
 
@@ -79,6 +91,7 @@ Display::Start(std::string* error)
 		return false;
 	}
 	sDisplay = display;
+	sLostDisplay = display;
 	return true;
 }
 
@@ -92,6 +105,16 @@ Display::Default()
 void
 Display::Shutdown()
 {
+	if (sConnectionLost) {
+		// The display thread (or whichever found the loss) is stuck inside
+		// the window system's library and cannot be joined; the windows are
+		// gone and the sound has stopped, so the process ends here, before
+		// anything static is torn down under that thread.
+		WaitForLooperThreads(1000000);
+		fflush(stdout);
+		fflush(stderr);
+		_exit(1);
+	}
 	// Windows still tearing themselves down use the display to the end.
 	WaitForLooperThreads(5000000);
 	Display* display;
@@ -102,6 +125,7 @@ Display::Shutdown()
 	}
 	if (display == nullptr)
 		return;
+	sLostDisplay = nullptr;
 	{
 		std::lock_guard<std::mutex> lock(display->fRequestLock);
 		display->fQuitting = true;
@@ -122,7 +146,7 @@ Display::_Request(std::function<void(DisplayBackend&)> request)
 {
 	{
 		std::lock_guard<std::mutex> lock(fRequestLock);
-		if (fQuitting)
+		if (fQuitting || fLost)
 			return;
 		fRequests.push_back(std::move(request));
 		fRequested++;
@@ -187,9 +211,33 @@ Display::Sync()
 	if (std::this_thread::get_id() == fThread.get_id())
 		return;
 	uint64 target = fRequested;
-	fRequestsDone.wait(lock, [&] {
-		return fCompleted >= target || (fQuitting && fRequests.empty());
-	});
+	// Lost() cannot take the lock to wake us, so the loss is looked for
+	// now and then.
+	while (!fRequestsDone.wait_for(lock, std::chrono::milliseconds(100), [&] {
+			return fCompleted >= target || (fQuitting && fRequests.empty())
+				|| fLost;
+		})) {
+	}
+}
+
+void
+Display::Lost()
+{
+	if (!sConnectionLost.exchange(true)) {
+		fprintf(stderr, "%s: lost the connection to the display\n",
+			program_invocation_short_name);
+		Display* display = sLostDisplay;
+		if (display != nullptr) {
+			display->fLost = true;
+			display->fRequestsDone.notify_all();
+		}
+		RequestQuitEverywhere();
+	}
+	// Shutdown() normally ends the process long before this.
+	std::this_thread::sleep_for(std::chrono::microseconds(kLostGrace));
+	fflush(stdout);
+	fflush(stderr);
+	_exit(1);
 }
 
 void

@@ -13,6 +13,7 @@
 
 #include <InterfaceDefs.h>
 #include <private/SdlLibrary.h>
+#include <private/X11Guard.h>
 
 namespace BPrivate {
 
@@ -168,6 +169,8 @@ public:
 			return false;
 		}
 		fDriver = driver;
+		if (fDriver == "x11")
+			InstallX11Handlers();
 		fWakeEvent = SDL_RegisterEvents(1);
 		SDL_StopTextInput();
 		return true;

@@ -26,6 +26,12 @@ enum {
 // with B_NO_INIT when there is no application.
 status_t PostToApplication(uint32 what);
 
+// Asks the application and every window to quit at once, as a quit signal
+// or the loss of the display does: the windows are asked straight away too,
+// since the application's thread may be held up (in an alert's Go(), say)
+// and could not pass the request on until it is free again. Any thread.
+void RequestQuitEverywhere();
+
 } // namespace BPrivate
 
 #endif // _PRIVATE_APP_PRIVATE_H

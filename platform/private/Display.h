@@ -12,6 +12,7 @@
 #ifndef _PRIVATE_DISPLAY_H
 #define _PRIVATE_DISPLAY_H
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -40,8 +41,16 @@ public:
 	static bool Start(std::string* error);
 	// Null until Start() succeeded.
 	static Display* Default();
-	// Ends the display thread (after every window is gone).
+	// Ends the display thread (after every window is gone). After the
+	// connection was lost, it ends the process instead, with status 1.
 	static void Shutdown();
+	// The connection to the window system broke (the X server went away).
+	// Says so in one line, asks the application and its windows to quit,
+	// and from then on drops every request. Never returns: the thread that
+	// found the loss (the window system's library cannot go on on it) stays
+	// here until Shutdown() ends the process, or ends it itself if the
+	// program has not got that far within a few seconds. Any thread.
+	[[noreturn]] static void Lost();
 
 	bool IsHeadless() const { return fHeadless; }
 	const char* BackendName() const;
@@ -89,6 +98,9 @@ private:
 	uint64 fRequested = 0;
 	uint64 fCompleted = 0;
 	bool fQuitting = false;
+	// Read without the request lock: the thread that finds the loss may be
+	// one that holds it (a wake-up call inside _Request).
+	std::atomic<bool> fLost{false};
 
 	std::mutex fWindowLock;
 	struct WindowEntry {

@@ -16,6 +16,7 @@
 #include <View.h>
 #include <Window.h>
 #include <private/AudioDevice.h>
+#include <private/Display.h>
 #include <private/MenuLook.h>
 #include <private/WindowRegistry.h>
 
@@ -254,3 +255,48 @@ TEST_F(ProgramTest, SigtermEndsTheProgramEvenWithTheAboutAlertOpen)
 	EXPECT_TRUE(WaitUntil([this] { return fRunReturned.load(); }));
 	EXPECT_EQ(ManualAudioDevice::Current(), nullptr);
 }
+
+// The display going away (the X server ended) must end the program through
+// its usual quit path, the sound device closed, with one line and status 1,
+// not with Xlib's exit() under running threads. The alert case is the hard
+// one: the application's thread is held in the alert's Go().
+class DisplayLostTest : public ProgramTest,
+	public testing::WithParamInterface<bool> {
+};
+
+TEST_P(DisplayLostTest, EndsTheProgramWithOneLineAndStatusOne)
+{
+	GTEST_FLAG_SET(death_test_style, "threadsafe");
+	bool withAlert = GetParam();
+	EXPECT_EXIT({
+		Watchdog watchdog(20s, "DisplayLost");
+		if (withAlert) {
+			Headless::KeyDown(fState.id, "\x10", 0, B_F1_KEY);
+			WaitUntil([] {
+				for (const Headless::WindowState& window
+						: Headless::Windows()) {
+					if (window.utility && window.visible)
+						return true;
+				}
+				return false;
+			});
+		}
+		BPrivate::Display::Default()->RunOnDisplayThread(
+			[](BPrivate::DisplayBackend&) { BPrivate::Display::Lost(); });
+		if (WaitUntil([this] { return fRunReturned.load(); })
+			&& ManualAudioDevice::Current() == nullptr) {
+			fprintf(stderr, "wound down\n");
+		}
+		fRun.join();
+		// Ends the process, since the display thread cannot be joined.
+		delete fApp;
+		fprintf(stderr, "still running after the application was deleted\n");
+		exit(2);
+	}, testing::ExitedWithCode(1),
+		"lost the connection to the display\nwound down\n$");
+}
+
+INSTANTIATE_TEST_SUITE_P(ProgramTest, DisplayLostTest, testing::Bool(),
+	[](const testing::TestParamInfo<bool>& info) {
+		return std::string(info.param ? "WithTheAboutAlertOpen" : "Playing");
+	});

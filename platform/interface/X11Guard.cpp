@@ -1,0 +1,67 @@
+#include <private/X11Guard.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include <X11/Xlib.h>
+#include <dlfcn.h>
+#include <errno.h>
+
+#include <private/Display.h>
+
+namespace BPrivate {
+
+namespace {
+
+std::atomic<bool> sReportedError{false};
+
+int
+IgnoreProtocolError(::Display*, XErrorEvent* error)
+{
+	// A window (or its pixmap) gone by the time the server read a request
+	// that another connection had already sent is the normal lot of a
+	// threaded client; anything else is worth one line, once.
+	if (error->error_code == BadWindow || error->error_code == BadDrawable)
+		return 0;
+	if (!sReportedError.exchange(true)) {
+		fprintf(stderr, "%s: the X server refused a request (error %d, "
+			"request %d); carrying on\n", program_invocation_short_name,
+			int(error->error_code), int(error->request_code));
+	}
+	return 0;
+}
+
+int
+ConnectionBroken(::Display*)
+{
+	// Returning would let Xlib call exit() on this thread.
+	BPrivate::Display::Lost();
+}
+
+} // namespace
+
+bool
+InstallX11Handlers()
+{
+	void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+	if (xlib == nullptr)
+		return false;
+	typedef XErrorHandler (*SetErrorHandler)(XErrorHandler);
+	typedef XIOErrorHandler (*SetIOErrorHandler)(XIOErrorHandler);
+	SetErrorHandler setError = reinterpret_cast<SetErrorHandler>(
+		dlsym(xlib, "XSetErrorHandler"));
+	SetIOErrorHandler setIOError = reinterpret_cast<SetIOErrorHandler>(
+		dlsym(xlib, "XSetIOErrorHandler"));
+	// The library stays loaded for as long as SDL uses it; our reference
+	// goes with the handles it gave us.
+	if (setError == nullptr || setIOError == nullptr) {
+		dlclose(xlib);
+		return false;
+	}
+	setError(&IgnoreProtocolError);
+	setIOError(&ConnectionBroken);
+	dlclose(xlib);
+	return true;
+}
+
+} // namespace BPrivate

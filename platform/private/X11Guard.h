@@ -1,0 +1,22 @@
+/*
+ * Xlib's own way with trouble does not suit a program of several threads:
+ * its default handlers print and call exit() for a protocol error as well as
+ * for a broken connection, which runs the static destructors under threads
+ * still at work. These handlers replace them on the Xlib that SDL loaded.
+ */
+#ifndef _PRIVATE_X11_GUARD_H
+#define _PRIVATE_X11_GUARD_H
+
+namespace BPrivate {
+
+// Once SDL's X11 driver is up (it installs handlers of its own while it
+// starts). Protocol errors are not fatal: an error about a window that has
+// just been destroyed is expected, since SDL wakes its event loop through a
+// second connection that may still name a window the first one destroyed.
+// A broken connection ends the program through Display::Lost(). Returns
+// false when libX11 is not loaded, which leaves Xlib's handlers in place.
+bool InstallX11Handlers();
+
+} // namespace BPrivate
+
+#endif // _PRIVATE_X11_GUARD_H
