@@ -907,10 +907,57 @@ scenario_soak() {
   expect_clean_exit
 }
 
+# The X server goes away while the tone plays (the session ended, the server
+# crashed): the program ends at once, with one line and status 1, and its
+# stream goes with it. It gets an X server of its own, so that the rig's
+# stays up for the other scenarios.
+scenario_display_lost() {
+  local fd=$RIG_DIR/lost-xvfb.fd xpid display wid
+  rm -f "$fd"
+  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$fd" \
+    >"$RIG_DIR/lost-xvfb.log" 2>&1 &
+  xpid=$!
+  RIG_PIDS+=("$xpid"); RIG_NAMES[$xpid]="Xvfb (display-lost)"; SCEN_PIDS+=("$xpid")
+  rig_wait_for 10 test -s "$fd" || fail "the second X server did not start" || return 1
+  display=":$(head -n1 "$fd")"
+  # A window manager there too: without one nothing ever gives the window
+  # the focus, and an inactive window takes a click only to come forward.
+  DISPLAY=$display rig_spawn "$RIG_DIR/lost-openbox.log" openbox --sm-disable \
+    --config-file "$E2E_DIR/openbox-rc.xml"
+  SCEN_PIDS+=("$RIG_LAST_PID")
+  rig_wait_for 10 eval "DISPLAY=$display rig_wm_ready" || fail "no window manager on the second X server" || return 1
+  APP_ENV=("DISPLAY=$display")
+  app_start
+  APP_ENV=()
+  wid=$(DISPLAY=$display timeout 10 xdotool search --sync --onlyvisible --name "$TITLE" 2>/dev/null | head -n1)
+  [ -n "$wid" ] || fail "no window on the second X server$(app_log_tail)" || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
+  DISPLAY=$display xdotool windowactivate --sync "$wid" 2>/dev/null
+  local t
+  t=$(rig_record_time)
+  DISPLAY=$display xdotool key --delay 60 Tab space Home Return
+  expect_tone "Unity, before the X server goes" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" 440 0 || return 1
+
+  local usec lost_t lines
+  lost_t=$(rig_record_time)
+  usec=$(rig_usec)
+  kill -KILL "$xpid"
+  wait_exit "$APP_PID" 5 "$usec" || fail "the program was still running 5 s after its X server went away" || return 1
+  wait "$xpid" 2>/dev/null; rig_forget "$xpid"
+  note "ended $EXIT_MS ms after the X server went, saying: $(tr '\n' '|' <"$APP_LOG")"
+  [ "$EXIT_STATUS" = 1 ] || fail "the program ended with status $EXIT_STATUS, not 1, when its X server went away$(app_log_tail)" || return 1
+  expect_at_most "the time from losing the X server to the end (ms)" "$EXIT_MS" 1000 || return 1
+  lines=$(grep -c . "$APP_LOG")
+  [ "$lines" = 1 ] || fail "the program printed $lines lines, not one: $(tr '\n' '|' <"$APP_LOG")" || return 1
+  grep -q "lost the connection to the display" "$APP_LOG" \
+    || fail "it did not say it lost the display: $(tr '\n' '|' <"$APP_LOG")" || return 1
+  expect_silent "after the X server went" "$(echo "$lost_t + 0.5" | bc)" "$(echo "$lost_t + 1.5" | bc)" -100
+}
+
 # --- running -------------------------------------------------------------------
 
 ALL=(start menus mouse keyboard about quit_wm quit_sigterm second_launch
-  no_display no_sound sound_server_restart no_background soak)
+  no_display display_lost no_sound sound_server_restart no_background soak)
 
 cleanup_scenario() {
   local pid tracked
