@@ -5,7 +5,9 @@
  * and calls the buffer hook once for every buffer, on its own audio thread,
  * from Start() until it is stopped or destroyed. The hook always sees
  * interleaved 32-bit float samples at 44100 frames per second; the channel
- * count and the buffer length are the device's (at most 512 frames a buffer),
+ * count and the buffer length are the device's (at most 1024 frames a buffer,
+ * short enough that level changes glide with a time constant of about a
+ * quarter second),
  * and may differ from call to call. The first call may come before Start()
  * returns.
  *
