@@ -3,7 +3,7 @@
 
 FUZZ_SECONDS ?= 30
 # How long the end-to-end soak drives the program (seconds).
-E2E_SOAK_SECONDS ?= 120
+E2E_SOAK_SECONDS ?= 180
 APP := build/app/belvo
 
 .PHONY: run test build deps test-deps unit-default unit-asan unit-tsan e2e perf fuzz clean
@@ -11,9 +11,8 @@ APP := build/app/belvo
 run: deps build
 	exec $(APP)
 
-# The end-to-end run (make e2e) is not part of it yet: on a loaded machine
-# the sound server can run dry and upset its audio measures.
-test: test-deps unit-default unit-asan unit-tsan fuzz
+# The end-to-end run needs the default build, which unit-default makes.
+test: test-deps unit-default unit-asan unit-tsan e2e fuzz
 
 deps:
 	@tools/install-deps.sh run

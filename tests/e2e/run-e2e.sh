@@ -382,14 +382,14 @@ expect_no_click() {  # WHAT FROM TO MAX_HZ
   awk_true "$M_peak_dbfs < -100" && return 0
   report=$("$RIG_DROPOUTS" "$RIG_DIR/clip.wav") || { fail "$1: cannot look for dropouts"; return 1; }
   dropouts=$(echo "$report" | sed -n 's/^dropouts=//p')
-  # A dropout is the sound server running dry, which a loaded machine (two
-  # cores shared with the build) can cause whatever the program does; it
-  # is reported, and fails the run only with E2E_STRICT_DROPOUTS=1.
+  # A dropout is the sound server running dry: heard as a click, so it
+  # fails the run. E2E_STRICT_DROPOUTS=0 only reports it, for a machine so
+  # loaded that the server itself cannot keep up whatever the program does.
   if [ "$dropouts" != 0 ]; then
     local where
     where=$(echo "$report" | sed -n 's/^dropout=\(.*\),\(.*\)/\1 \2/p' |
       awk -v from="$2" '{ printf "%s%.3fs for %d frames", n++ ? ", " : "", from + $1, $2 }')
-    if [ "${E2E_STRICT_DROPOUTS:-0}" = 1 ]; then
+    if [ "${E2E_STRICT_DROPOUTS:-1}" = 1 ]; then
       fail "$1: the sound dropped out $dropouts times (frames of silence inside the tone, at $where)"
       return 1
     fi
