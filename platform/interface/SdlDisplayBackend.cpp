@@ -152,6 +152,8 @@ public:
 		// complains on stderr when it finds nothing.
 		if (requested == nullptr && (wayland == nullptr || wayland[0] == '\0'))
 			SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+		if (x11 != nullptr && x11[0] != '\0')
+			InstallX11Handlers();
 		if (!InitSdlSubsystem(SDL_INIT_VIDEO)) {
 			*error = std::string("no display available (")
 				+ SDL_GetError() + ")";
@@ -169,8 +171,6 @@ public:
 			return false;
 		}
 		fDriver = driver;
-		if (fDriver == "x11")
-			InstallX11Handlers();
 		fWakeEvent = SDL_RegisterEvents(1);
 		SDL_StopTextInput();
 		return true;

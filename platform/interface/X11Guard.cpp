@@ -43,7 +43,11 @@ ConnectionBroken(::Display*)
 bool
 InstallX11Handlers()
 {
-	void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+	// Loaded here, before SDL loads it, and never let go: SDL chains its own
+	// error handler to the one it finds when it connects, and puts that one
+	// back when it disconnects, so ours stays in force to the very end
+	// (where errors still in flight on SDL's second connection arrive).
+	void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
 	if (xlib == nullptr)
 		return false;
 	typedef XErrorHandler (*SetErrorHandler)(XErrorHandler);
@@ -52,15 +56,10 @@ InstallX11Handlers()
 		dlsym(xlib, "XSetErrorHandler"));
 	SetIOErrorHandler setIOError = reinterpret_cast<SetIOErrorHandler>(
 		dlsym(xlib, "XSetIOErrorHandler"));
-	// The library stays loaded for as long as SDL uses it; our reference
-	// goes with the handles it gave us.
-	if (setError == nullptr || setIOError == nullptr) {
-		dlclose(xlib);
+	if (setError == nullptr || setIOError == nullptr)
 		return false;
-	}
 	setError(&IgnoreProtocolError);
 	setIOError(&ConnectionBroken);
-	dlclose(xlib);
 	return true;
 }
 

@@ -9,12 +9,12 @@
 
 namespace BPrivate {
 
-// Once SDL's X11 driver is up (it installs handlers of its own while it
-// starts). Protocol errors are not fatal: an error about a window that has
-// just been destroyed is expected, since SDL wakes its event loop through a
-// second connection that may still name a window the first one destroyed.
-// A broken connection ends the program through Display::Lost(). Returns
-// false when libX11 is not loaded, which leaves Xlib's handlers in place.
+// Before SDL's X11 driver starts, whenever DISPLAY names an X server.
+// Protocol errors are not fatal: an error about a window that has just been
+// destroyed is expected, since SDL wakes its event loop through a second
+// connection that may still name a window the first one destroyed. A broken
+// connection ends the program through Display::Lost(). Returns false when
+// libX11 cannot be loaded, which leaves Xlib's handlers in place.
 bool InstallX11Handlers();
 
 } // namespace BPrivate
