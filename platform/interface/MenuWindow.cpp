@@ -156,6 +156,10 @@ public:
 		// Released over the field: the menu stays open for a click.
 	}
 
+	// Keys reach the menu from its field's window, or, where nothing keeps
+	// the focus from a menu (no window manager), from its own window.
+	void KeyDown(const char* bytes, int32) override { Key(bytes); }
+
 	void Key(const char* bytes)
 	{
 		int32 count = int32(fRows.size());
@@ -265,6 +269,7 @@ MenuWindow::MenuWindow(BRect frame, const std::vector<MenuRow>& rows,
 	}
 	fView = new MenuView(Bounds(), rows, highlight, link);
 	AddChild(fView);
+	fView->MakeFocus(true);
 	fLinkHolder = link;
 }
 

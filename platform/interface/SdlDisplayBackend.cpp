@@ -6,6 +6,7 @@
 #include <private/DisplayBackend.h>
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <cstring>
 #include <deque>
@@ -250,11 +251,23 @@ public:
 		auto found = fWindows.find(id);
 		if (found == fWindows.end())
 			return;
+		bool popup = found->second.popup;
+		bool managed = !popup || fDriver != "x11"
+			|| _WindowManagerRunning(found->second.window);
 		fBySdlId.erase(SDL_GetWindowID(found->second.window));
 		SDL_DestroyWindow(found->second.window);
 		fWindows.erase(found);
 		if (fFocused == id)
 			fFocused = 0;
+		if (fLastActive == id)
+			fLastActive = 0;
+		// Without a window manager SDL gives a menu the focus when it shows
+		// it, and the focus goes nowhere when the menu goes: hand it back to
+		// the window the menu was opened from.
+		if (!managed && fLastActive != 0) {
+			if (SDL_Window* window = _Find(fLastActive))
+				SDL_SetWindowInputFocus(window);
+		}
 	}
 
 	void ShowWindow(DisplayWindowId id, bool show) override
@@ -284,6 +297,11 @@ public:
 			if ((SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) != 0)
 				SDL_RestoreWindow(window);
 			SDL_RaiseWindow(window);
+			// With no window manager the focus stays wherever the pointer
+			// is, and a window that only comes forward on a click would
+			// never become active: it takes the focus itself.
+			if (fDriver == "x11" && !_WindowManagerRunning(window))
+				SDL_SetWindowInputFocus(window);
 		}
 	}
 
@@ -384,6 +402,17 @@ private:
 		}
 	}
 
+	bool _WindowManagerRunning(SDL_Window* window)
+	{
+		SDL_SysWMinfo info;
+		SDL_VERSION(&info.version);
+		if (!SDL_GetWindowWMInfo(window, &info)
+			|| info.subsystem != SDL_SYSWM_X11) {
+			return true;
+		}
+		return X11WindowManagerRunning(info.info.x11.display);
+	}
+
 	SDL_Window* _Find(DisplayWindowId id)
 	{
 		auto found = fWindows.find(id);
@@ -402,6 +431,23 @@ private:
 			height = found->second.buffer->height;
 		}
 		Present(id, ClipBox{ 0, 0, width - 1, height - 1 });
+	}
+
+	bool _PopupShown()
+	{
+		for (auto& entry : fWindows) {
+			if (entry.second.popup && (SDL_GetWindowFlags(entry.second.window)
+					& SDL_WINDOW_SHOWN) != 0) {
+				return true;
+			}
+		}
+		return false;
+	}
+
+	bool _IsPopup(DisplayWindowId id)
+	{
+		auto found = fWindows.find(id);
+		return found != fWindows.end() && found->second.popup;
 	}
 
 	DisplayWindowId _Ours(uint32 sdlId)
@@ -460,14 +506,27 @@ private:
 						event->type = DisplayEvent::kCloseRequested;
 						return true;
 					case SDL_WINDOWEVENT_FOCUS_GAINED:
+						// Only where no window manager keeps it from them
+						// do our menus get the focus; for their windows the
+						// focus has not moved, and the keys the menu gets
+						// are its own.
+						if (_IsPopup(event->window))
+							return false;
 						fFocused = event->window;
+						fLastActive = event->window;
 						event->type = DisplayEvent::kActivated;
 						return true;
 					case SDL_WINDOWEVENT_FOCUS_LOST:
+						if (!_IsPopup(event->window) && _PopupShown()
+							&& fDriver == "x11"
+							&& !_WindowManagerRunning(
+								fWindows[event->window].window)) {
+							return false;
+						}
 						if (fFocused == event->window)
 							fFocused = 0;
 						event->type = DisplayEvent::kDeactivated;
-						return true;
+						return !_IsPopup(event->window);
 					case SDL_WINDOWEVENT_LEAVE:
 						event->type = DisplayEvent::kMouseExited;
 						return true;
@@ -506,6 +565,8 @@ private:
 	std::map<DisplayWindowId, Entry> fWindows;
 	std::map<uint32, DisplayWindowId> fBySdlId;
 	DisplayWindowId fFocused = 0;
+	// The last of our ordinary windows (not a menu) to have had the focus.
+	DisplayWindowId fLastActive = 0;
 	// Events made here rather than by SDL; display thread only.
 	std::deque<DisplayEvent> fPending;
 };

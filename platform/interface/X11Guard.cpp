@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <dlfcn.h>
 #include <errno.h>
@@ -61,6 +62,53 @@ InstallX11Handlers()
 	setError(&IgnoreProtocolError);
 	setIOError(&ConnectionBroken);
 	return true;
+}
+
+bool
+X11WindowManagerRunning(void* xdisplay)
+{
+	static void* sXlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+	if (sXlib == nullptr || xdisplay == nullptr)
+		return true;
+	typedef Atom (*InternAtom)(::Display*, const char*, Bool);
+	typedef Window (*DefaultRoot)(::Display*);
+	typedef int (*GetProperty)(::Display*, Window, Atom, long, long, Bool,
+		Atom, Atom*, int*, unsigned long*, unsigned long*, unsigned char**);
+	typedef int (*Free)(void*);
+	static InternAtom internAtom = reinterpret_cast<InternAtom>(
+		dlsym(sXlib, "XInternAtom"));
+	static DefaultRoot defaultRoot = reinterpret_cast<DefaultRoot>(
+		dlsym(sXlib, "XDefaultRootWindow"));
+	static GetProperty getProperty = reinterpret_cast<GetProperty>(
+		dlsym(sXlib, "XGetWindowProperty"));
+	static Free xFree = reinterpret_cast<Free>(dlsym(sXlib, "XFree"));
+	if (internAtom == nullptr || defaultRoot == nullptr
+		|| getProperty == nullptr || xFree == nullptr) {
+		return true;
+	}
+
+	::Display* display = static_cast<::Display*>(xdisplay);
+	Atom check = internAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+	// The root names the manager's window, and that window names itself
+	// (a stale property left by a manager that is gone names nothing).
+	auto supportingWindow = [&](Window of) -> Window {
+		Atom type = None;
+		int format = 0;
+		unsigned long count = 0, after = 0;
+		unsigned char* data = nullptr;
+		Window found = None;
+		if (getProperty(display, of, check, 0, 1, False, XA_WINDOW, &type,
+				&format, &count, &after, &data) == Success
+			&& data != nullptr && type == XA_WINDOW && format == 32
+			&& count == 1) {
+			found = *reinterpret_cast<Window*>(data);
+		}
+		if (data != nullptr)
+			xFree(data);
+		return found;
+	};
+	Window manager = supportingWindow(defaultRoot(display));
+	return manager != None && supportingWindow(manager) == manager;
 }
 
 } // namespace BPrivate

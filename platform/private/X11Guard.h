@@ -3,6 +3,7 @@
  * its default handlers print and call exit() for a protocol error as well as
  * for a broken connection, which runs the static destructors under threads
  * still at work. These handlers replace them on the Xlib that SDL loaded.
+ * Also the one question about the X server that SDL cannot answer.
  */
 #ifndef _PRIVATE_X11_GUARD_H
 #define _PRIVATE_X11_GUARD_H
@@ -16,6 +17,11 @@ namespace BPrivate {
 // connection ends the program through Display::Lost(). Returns false when
 // libX11 cannot be loaded, which leaves Xlib's handlers in place.
 bool InstallX11Handlers();
+
+// Whether a window manager runs on the X display (an Xlib Display*): one
+// that announces itself through _NET_SUPPORTING_WM_CHECK. Without one,
+// nothing ever gives a window the keyboard focus but the window itself.
+bool X11WindowManagerRunning(void* xdisplay);
 
 } // namespace BPrivate
 
