@@ -3,6 +3,7 @@
  * software surfaces. Runs on the display thread only; Wake() is the one
  * call other threads make, through SDL's thread-safe event queue.
  */
+#include <private/Display.h>
 #include <private/DisplayBackend.h>
 
 #include <SDL.h>
@@ -194,8 +195,17 @@ public:
 			return true;
 		}
 		SDL_Event sdlEvent;
-		if (SDL_WaitEvent(&sdlEvent) == 0)
+		if (SDL_WaitEvent(&sdlEvent) == 0) {
+			// The display's connection failing for good (where no library
+			// handler reports it, as Xlib's does) would otherwise have this
+			// thread spin: a second of nothing but failures is a lost
+			// display.
+			if (++fWaitFailures >= 100)
+				Display::Lost();
+			SDL_Delay(10);
 			return false;
+		}
+		fWaitFailures = 0;
 		return _Translate(sdlEvent, event);
 	}
 
@@ -565,6 +575,7 @@ private:
 	std::map<DisplayWindowId, Entry> fWindows;
 	std::map<uint32, DisplayWindowId> fBySdlId;
 	DisplayWindowId fFocused = 0;
+	int32 fWaitFailures = 0;
 	// The last of our ordinary windows (not a menu) to have had the focus.
 	DisplayWindowId fLastActive = 0;
 	// Events made here rather than by SDL; display thread only.
