@@ -75,10 +75,13 @@ RequestQuitEverywhere()
 	PostToApplication(B_QUIT_REQUESTED);
 	std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
 	for (BLooper* window : WindowRegistry::Listed()) {
-		if (window->Thread() >= 0) {
-			BMessage request(B_QUIT_REQUESTED);
-			window->PostMessage(&request, window);
-		}
+		if (dynamic_cast<BApplication*>(window) != NULL)
+			continue;
+		// Also to a window whose thread has not started yet: one being
+		// shown is on the screen a moment before its loop runs, and its
+		// queue keeps the request until then.
+		BMessage request(B_QUIT_REQUESTED);
+		window->PostMessage(&request, window);
 	}
 }
 
