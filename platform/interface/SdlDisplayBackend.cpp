@@ -261,8 +261,7 @@ public:
 		auto found = fWindows.find(id);
 		if (found == fWindows.end())
 			return;
-		bool popup = found->second.popup;
-		bool managed = !popup || fDriver != "x11"
+		bool managed = !found->second.popup
 			|| _WindowManagerRunning(found->second.window);
 		fBySdlId.erase(SDL_GetWindowID(found->second.window));
 		SDL_DestroyWindow(found->second.window);
@@ -310,7 +309,7 @@ public:
 			// With no window manager the focus stays wherever the pointer
 			// is, and a window that only comes forward on a click would
 			// never become active: it takes the focus itself.
-			if (fDriver == "x11" && !_WindowManagerRunning(window))
+			if (!_WindowManagerRunning(window))
 				SDL_SetWindowInputFocus(window);
 		}
 	}
@@ -412,6 +411,7 @@ private:
 		}
 	}
 
+	// True unless the window is on an X server that has no window manager.
 	bool _WindowManagerRunning(SDL_Window* window)
 	{
 		SDL_SysWMinfo info;
@@ -527,16 +527,17 @@ private:
 						event->type = DisplayEvent::kActivated;
 						return true;
 					case SDL_WINDOWEVENT_FOCUS_LOST:
-						if (!_IsPopup(event->window) && _PopupShown()
-							&& fDriver == "x11"
-							&& !_WindowManagerRunning(
-								fWindows[event->window].window)) {
+						// Nor has it moved when it goes from a window to one
+						// of our menus.
+						if (_IsPopup(event->window) || (_PopupShown()
+								&& !_WindowManagerRunning(
+									_Find(event->window)))) {
 							return false;
 						}
 						if (fFocused == event->window)
 							fFocused = 0;
 						event->type = DisplayEvent::kDeactivated;
-						return !_IsPopup(event->window);
+						return true;
 					case SDL_WINDOWEVENT_LEAVE:
 						event->type = DisplayEvent::kMouseExited;
 						return true;

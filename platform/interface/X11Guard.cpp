@@ -16,6 +16,17 @@ namespace {
 
 std::atomic<bool> sReportedError{false};
 
+// Loaded once, before SDL loads it, and never let go: SDL chains its own
+// error handler to the one it finds when it connects, and puts that one
+// back when it disconnects, so ours stays in force to the very end (where
+// errors still in flight on SDL's second connection arrive).
+void*
+Xlib()
+{
+	static void* sXlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+	return sXlib;
+}
+
 int
 IgnoreProtocolError(::Display*, XErrorEvent* error)
 {
@@ -44,11 +55,7 @@ ConnectionBroken(::Display*)
 bool
 InstallX11Handlers()
 {
-	// Loaded here, before SDL loads it, and never let go: SDL chains its own
-	// error handler to the one it finds when it connects, and puts that one
-	// back when it disconnects, so ours stays in force to the very end
-	// (where errors still in flight on SDL's second connection arrive).
-	void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+	void* xlib = Xlib();
 	if (xlib == nullptr)
 		return false;
 	typedef XErrorHandler (*SetErrorHandler)(XErrorHandler);
@@ -67,8 +74,8 @@ InstallX11Handlers()
 bool
 X11WindowManagerRunning(void* xdisplay)
 {
-	static void* sXlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-	if (sXlib == nullptr || xdisplay == nullptr)
+	void* xlib = Xlib();
+	if (xlib == nullptr || xdisplay == nullptr)
 		return true;
 	typedef Atom (*InternAtom)(::Display*, const char*, Bool);
 	typedef Window (*DefaultRoot)(::Display*);
@@ -76,12 +83,12 @@ X11WindowManagerRunning(void* xdisplay)
 		Atom, Atom*, int*, unsigned long*, unsigned long*, unsigned char**);
 	typedef int (*Free)(void*);
 	static InternAtom internAtom = reinterpret_cast<InternAtom>(
-		dlsym(sXlib, "XInternAtom"));
+		dlsym(xlib, "XInternAtom"));
 	static DefaultRoot defaultRoot = reinterpret_cast<DefaultRoot>(
-		dlsym(sXlib, "XDefaultRootWindow"));
+		dlsym(xlib, "XDefaultRootWindow"));
 	static GetProperty getProperty = reinterpret_cast<GetProperty>(
-		dlsym(sXlib, "XGetWindowProperty"));
-	static Free xFree = reinterpret_cast<Free>(dlsym(sXlib, "XFree"));
+		dlsym(xlib, "XGetWindowProperty"));
+	static Free xFree = reinterpret_cast<Free>(dlsym(xlib, "XFree"));
 	if (internAtom == nullptr || defaultRoot == nullptr
 		|| getProperty == nullptr || xFree == nullptr) {
 		return true;

@@ -934,10 +934,6 @@ scenario_soak() {
   expect_clean_exit
 }
 
-# The X server goes away while the tone plays (the session ended, the server
-# crashed): the program ends at once, with one line and status 1, and its
-# stream goes with it. It gets an X server of its own, so that the rig's
-# stays up for the other scenarios.
 # Starts an X server of the scenario's own, leaving its pid in XPID and its
 # display in XDISPLAY.
 second_x_server() {  # NAME
@@ -951,8 +947,23 @@ second_x_server() {  # NAME
   XDISPLAY=":$(head -n1 "$fd")"
 }
 
+# Starts the program on another X server and waits for its window (left in
+# OTHER_WID) and its stream.
+app_start_on() {  # DISPLAY
+  APP_ENV=("DISPLAY=$1")
+  app_start
+  APP_ENV=()
+  OTHER_WID=$(DISPLAY=$1 timeout 10 xdotool search --sync --onlyvisible --name "$TITLE" 2>/dev/null | head -n1)
+  [ -n "$OTHER_WID" ] || fail "no window on the second X server$(app_log_tail)" || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\""
+}
+
+# The X server goes away while the tone plays (the session ended, the server
+# crashed): the program ends at once, with one line and status 1, and its
+# stream goes with it. It gets an X server of its own, so that the rig's
+# stays up for the other scenarios.
 scenario_display_lost() {
-  local xpid display wid
+  local xpid display
   second_x_server lost || return 1
   xpid=$XPID display=$XDISPLAY
   # A window manager there too: without one nothing ever gives the window
@@ -961,13 +972,8 @@ scenario_display_lost() {
     --config-file "$E2E_DIR/openbox-rc.xml"
   SCEN_PIDS+=("$RIG_LAST_PID")
   rig_wait_for 10 eval "DISPLAY=$display rig_wm_ready" || fail "no window manager on the second X server" || return 1
-  APP_ENV=("DISPLAY=$display")
-  app_start
-  APP_ENV=()
-  wid=$(DISPLAY=$display timeout 10 xdotool search --sync --onlyvisible --name "$TITLE" 2>/dev/null | head -n1)
-  [ -n "$wid" ] || fail "no window on the second X server$(app_log_tail)" || return 1
-  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
-  DISPLAY=$display xdotool windowactivate --sync "$wid" 2>/dev/null
+  app_start_on "$display" || return 1
+  DISPLAY=$display xdotool windowactivate --sync "$OTHER_WID" 2>/dev/null
   local t
   t=$(rig_record_time)
   DISPLAY=$display xdotool key --delay 60 Tab space Home Return
@@ -993,17 +999,11 @@ scenario_display_lost() {
 # focus, and SDL hands it to every menu it shows; clicks and keys must work
 # all the same.
 scenario_no_window_manager() {
-  local display wid pid
+  local display pid t
   second_x_server nowm || return 1
   display=$XDISPLAY
-  APP_ENV=("DISPLAY=$display")
-  app_start
-  APP_ENV=()
+  app_start_on "$display" || return 1
   pid=$APP_PID
-  wid=$(DISPLAY=$display timeout 10 xdotool search --sync --onlyvisible --name "$TITLE" 2>/dev/null | head -n1)
-  [ -n "$wid" ] || fail "no window on the bare X server$(app_log_tail)" || return 1
-  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
-  local shot=$RIG_DIR/nowm.ppm t
   menu_up() { [ -n "$(DISPLAY=$display xdotool search --all --onlyvisible --pid "$pid" --name '^menu$' 2>/dev/null)" ]; }
 
   # By keys: Tab, Space, Home, Return picks "Unity".
