@@ -23,7 +23,7 @@ LoudBetween(const std::vector<float>& samples, size_t from, size_t to,
 } // namespace
 
 DropoutReport
-FindDropouts(const std::vector<float>& samples, size_t minFrames, float loud)
+FindDropouts(const std::vector<float>& samples, float loud)
 {
 	DropoutReport report;
 	std::vector<bool> edge(samples.size(), false);
@@ -37,7 +37,7 @@ FindDropouts(const std::vector<float>& samples, size_t minFrames, float loud)
 		while (end < samples.size() && samples[end] == 0.0f)
 			end++;
 		size_t before = i >= kNeighbourhood ? i - kNeighbourhood : 0;
-		if (end - i >= minFrames && i > 0 && end < samples.size()
+		if (i > 0 && end < samples.size()
 			&& LoudBetween(samples, before, i, loud)
 			&& LoudBetween(samples, end, end + kNeighbourhood, loud)) {
 			report.dropouts.push_back(Dropout{ i, end - i });

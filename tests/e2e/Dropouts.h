@@ -24,12 +24,15 @@ struct DropoutReport {
 	double largestStep = 0;
 };
 
-// A dropout is a run of at least minFrames exact zeros with sound on both
+// A dropout is a run of exact zeros, however short, with sound on both
 // sides: some sample of at least loud in magnitude within the 64 frames
-// before it and within the 64 after. A tone gliding out to nothing, or a
-// stream that ends, has quiet on one side at least and is no dropout.
+// before it and within the 64 after. The tone never computes an exact zero
+// while it sounds, so even one such frame is the server playing nothing;
+// a stream running dry has left runs as short as 13 frames. A tone gliding
+// out to nothing, or a stream that ends, has quiet on one side at least and
+// is no dropout.
 DropoutReport FindDropouts(const std::vector<float>& samples,
-	size_t minFrames = 8, float loud = 1e-4f);
+	float loud = 1e-4f);
 
 } // namespace e2e
 

@@ -32,16 +32,20 @@ TEST(Dropouts, AToneHasNone)
 	EXPECT_NEAR(2 * 0.5 * sin(M_PI * 440 / 44100), report.largestStep, 1e-4);
 }
 
-TEST(Dropouts, SilenceInsideTheToneIsOne)
+TEST(Dropouts, SilenceInsideTheToneIsOneHoweverShort)
 {
-	std::vector<float> tone = Sine(44100, 0.5f);
-	std::fill(tone.begin() + 1000, tone.begin() + 1127, 0.0f);
-	DropoutReport report = FindDropouts(tone);
-	ASSERT_EQ(1u, report.dropouts.size());
-	EXPECT_EQ(1000u, report.dropouts[0].at);
-	EXPECT_EQ(127u, report.dropouts[0].frames);
-	// Its edges jump, but the tone's own steps are what is left.
-	EXPECT_LT(report.largestStep, 0.032);
+	// 13 frames is a run a stream running dry has left; one frame the
+	// shortest there is.
+	for (size_t frames : { size_t(1), size_t(13), size_t(127) }) {
+		std::vector<float> tone = Sine(44100, 0.5f);
+		std::fill(tone.begin() + 1000, tone.begin() + 1000 + frames, 0.0f);
+		DropoutReport report = FindDropouts(tone);
+		ASSERT_EQ(1u, report.dropouts.size()) << frames << " frames";
+		EXPECT_EQ(1000u, report.dropouts[0].at) << frames << " frames";
+		EXPECT_EQ(frames, report.dropouts[0].frames);
+		// Its edges jump, but the tone's own steps are what is left.
+		EXPECT_LT(report.largestStep, 0.032) << frames << " frames";
+	}
 }
 
 TEST(Dropouts, AStepOutsideADropoutIsKept)
@@ -54,12 +58,8 @@ TEST(Dropouts, AStepOutsideADropoutIsKept)
 	EXPECT_GT(report.largestStep, 0.3);
 }
 
-TEST(Dropouts, ShortRunsAndQuietSidesAreNone)
+TEST(Dropouts, QuietSidesAreNone)
 {
-	std::vector<float> tone = Sine(8820, 0.5f);
-	std::fill(tone.begin() + 100, tone.begin() + 105, 0.0f);
-	EXPECT_TRUE(FindDropouts(tone).dropouts.empty()) << "5 frames is too short";
-
 	// Glided out to nothing, then back: quiet on the left.
 	std::vector<float> glide = Sine(8820, 0.5f);
 	for (size_t i = 2000; i < 4000; i++)
