@@ -1,11 +1,18 @@
 # The end-to-end rig, sourced by the scenario runner and the performance
-# script: a private X server with a window manager, a private PulseAudio
-# daemon with a float32 null sink whose monitor is recorded, and helpers to
-# drive and inspect the real program. Every process it starts is a child of
-# this shell, listed in RIG_PIDS, and rig_stop ends those and no other.
+# script: a private X server with a window manager, a private sound server
+# with a float32 null sink whose monitor is recorded, and helpers to drive
+# and inspect the real program. Every process it starts is a child of this
+# shell, listed in RIG_PIDS, and rig_stop ends those and no other.
+#
+# The sound server is RIG_SOUND (from E2E_SOUND_SERVER): "pulse", a
+# PulseAudio daemon, or "pipewire", a PipeWire daemon with WirePlumber and
+# pipewire-pulse. Either is driven and inspected through pactl; their
+# configuration lives in the rig's own directory only, and no system
+# service or session bus is touched.
 #
 # Needs: Xvfb, openbox, xdotool, xprop, xwininfo, ImageMagick's import, pulseaudio,
-# pactl, parec, bc (installed by tools/install-deps.sh test).
+# pactl, parec, bc; for PipeWire, pipewire, wireplumber, pipewire-pulse and
+# pw-cli, pw-metadata (installed by tools/install-deps.sh test).
 
 RIG_PIDS=()
 declare -A RIG_NAMES=()
@@ -15,7 +22,10 @@ RIG_RATE=44100
 RIG_FRAME_BYTES=8            # two float32 channels
 RIG_RECORDING=""
 RIG_PAREC_PID=""
-RIG_PULSE_PID=""
+RIG_OTHER_PAREC_PID=""
+RIG_SOUND=${E2E_SOUND_SERVER:-pulse}
+# The sound server's processes, the daemon first.
+RIG_SERVER_PIDS=()
 
 rig_log() { printf '%s\n' "$*" >&2; }
 
@@ -100,11 +110,24 @@ rig_start() {
     return 1
   fi
 
-  rig_pulse_start || return 1
+  rig_sound_start || return 1
 }
 
 rig_wm_ready() {
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
+
+rig_sound_start() {
+  case $RIG_SOUND in
+    pulse) rig_pulse_start ;;
+    pipewire) rig_pipewire_start ;;
+    *) rig_log "no sound server \"$RIG_SOUND\" (there are: pulse pipewire)"; return 1 ;;
+  esac || return 1
+  # The default source too: left to itself it is the default sink's
+  # monitor, and follows it, recorders and all, when the default sink is
+  # switched.
+  pactl set-default-sink null >/dev/null 2>&1
+  pactl set-default-source null.monitor >/dev/null 2>&1
 }
 
 rig_pulse_start() {
@@ -114,59 +137,178 @@ rig_pulse_start() {
     --disallow-exit \
     -L "module-null-sink sink_name=null format=float32le rate=$RIG_RATE channels=2" \
     -L "module-native-protocol-unix socket=$RIG_DIR/pulse.sock auth-anonymous=1"
-  RIG_PULSE_PID=$RIG_LAST_PID
+  RIG_SERVER_PIDS=("$RIG_LAST_PID")
   if ! rig_wait_for 10 eval 'pactl info >/dev/null 2>&1'; then
     rig_log "PulseAudio did not start: $(tail -n3 "$RIG_DIR/pulse.log")"
     return 1
   fi
-  pactl set-default-sink null >/dev/null 2>&1
 }
 
-# Kills the sound server outright, as a crash would.
-rig_pulse_kill() {
-  [ -n "$RIG_PULSE_PID" ] || return 0
-  kill -KILL "$RIG_PULSE_PID" 2>/dev/null
-  wait "$RIG_PULSE_PID" 2>/dev/null
-  rig_forget "$RIG_PULSE_PID"
-  RIG_PULSE_PID=""
-  # The recorder loses its server with it.
-  if [ -n "$RIG_PAREC_PID" ]; then
-    rig_wait_for 5 eval "! rig_alive $RIG_PAREC_PID"
-    rig_end "$RIG_PAREC_PID"
-    RIG_PAREC_PID=""
-  fi
-  rm -f "$RIG_DIR/pulse.sock"
+# PipeWire as a desktop runs it: the daemon, WirePlumber as its session
+# manager, and pipewire-pulse for PulseAudio clients, all at 44100 Hz with
+# a null sink made by the daemon itself. WirePlumber's device monitors are
+# off (they want D-Bus, and there is no hardware), and the servers get a
+# session bus address where nothing listens, so that libdbus never starts
+# one, and no DISPLAY.
+rig_pipewire_config() {
+  local conf=$RIG_DIR/config
+  mkdir -p "$conf/pipewire/pipewire.conf.d" "$conf/wireplumber/main.lua.d" \
+    "$conf/wireplumber/bluetooth.lua.d" "$RIG_DIR/state"
+  cat >"$conf/pipewire/pipewire.conf.d/50-rig.conf" <<EOF
+context.properties = { default.clock.rate = $RIG_RATE  default.clock.allowed-rates = [ $RIG_RATE ] }
+context.objects = [
+  { factory = adapter args = { factory.name = support.null-audio-sink node.name = "null"
+      node.description = "null" media.class = "Audio/Sink" audio.format = "F32LE"
+      audio.rate = $RIG_RATE audio.channels = 2 audio.position = [ FL FR ]
+      object.linger = true monitor.channel-volumes = true } }
+]
+EOF
+  cat >"$conf/wireplumber/main.lua.d/60-rig.lua" <<EOF
+alsa_monitor.enabled = false
+v4l2_monitor.enabled = false
+libcamera_monitor.enabled = false
+default_access.properties["enable-flatpak-portal"] = false
+EOF
+  echo 'bluez_monitor.enabled = false' >"$conf/wireplumber/bluetooth.lua.d/60-rig.lua"
 }
 
-# Records the sink's monitor into FILE, from now until rig_record_stop.
-rig_record_start() {
-  RIG_RECORDING=$1
-  rig_spawn "$RIG_DIR/parec.log" parec --latency-msec=20 -d null.monitor \
-    --format=float32le --rate=$RIG_RATE --channels=2 --file-format=wav \
-    "$RIG_RECORDING"
-  RIG_PAREC_PID=$RIG_LAST_PID
-  # An idle null sink is slow to start a new stream without this kick.
-  pactl suspend-sink null 1; pactl suspend-sink null 0
-  if ! rig_wait_for 5 rig_recording_flows; then
-    rig_log "the recorder wrote nothing: $(tail -n3 "$RIG_DIR/parec.log")"
+rig_pipewire_start() {
+  [ -d "$RIG_DIR/config" ] || rig_pipewire_config
+  export PIPEWIRE_RUNTIME_DIR=$XDG_RUNTIME_DIR
+  export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
+  local server_env=(env -u DISPLAY XDG_CONFIG_HOME="$RIG_DIR/config"
+    XDG_STATE_HOME="$RIG_DIR/state" DBUS_SESSION_BUS_ADDRESS="unix:path=$RIG_DIR/no-bus")
+  RIG_SERVER_PIDS=()
+  rig_spawn "$RIG_DIR/pipewire.log" "${server_env[@]}" pipewire
+  RIG_SERVER_PIDS+=("$RIG_LAST_PID")
+  if ! rig_wait_for 10 eval 'pw-cli ls Node 2>/dev/null | grep -q "node.name = \"null\""'; then
+    rig_log "PipeWire did not start: $(tail -n3 "$RIG_DIR/pipewire.log")"
     return 1
   fi
-  RIG_DATA_AT=$(head -c 512 "$RIG_RECORDING" | grep -obUa data | head -n1 | cut -d: -f1)
-  RIG_DATA_AT=$(( RIG_DATA_AT + 8 ))
+  rig_spawn "$RIG_DIR/wireplumber.log" "${server_env[@]}" wireplumber
+  RIG_SERVER_PIDS+=("$RIG_LAST_PID")
+  if ! rig_wait_for 10 eval 'pw-metadata 0 default.audio.sink 2>/dev/null | grep -q "\"null\""'; then
+    rig_log "WirePlumber did not start: $(tail -n3 "$RIG_DIR/wireplumber.log")"
+    return 1
+  fi
+  rig_spawn "$RIG_DIR/pipewire-pulse.log" "${server_env[@]}" pipewire-pulse
+  RIG_SERVER_PIDS+=("$RIG_LAST_PID")
+  if ! rig_wait_for 10 eval 'pactl info >/dev/null 2>&1'; then
+    rig_log "pipewire-pulse did not start: $(tail -n3 "$RIG_DIR/pipewire-pulse.log")"
+    return 1
+  fi
 }
 
-rig_recording_flows() {
+# Kills the sound server outright, as a crash would: all of its processes
+# at once.
+rig_sound_kill() {
+  [ ${#RIG_SERVER_PIDS[@]} -gt 0 ] || return 0
+  local pid
+  kill -KILL "${RIG_SERVER_PIDS[@]}" 2>/dev/null
+  for pid in "${RIG_SERVER_PIDS[@]}"; do
+    wait "$pid" 2>/dev/null
+    rig_forget "$pid"
+  done
+  RIG_SERVER_PIDS=()
+  # The recorders lose their server with it.
+  for pid in $RIG_PAREC_PID $RIG_OTHER_PAREC_PID; do
+    rig_wait_for 5 eval "! rig_alive $pid"
+    rig_end "$pid"
+  done
+  RIG_PAREC_PID="" RIG_OTHER_PAREC_PID=""
+  rm -rf "$RIG_DIR/pulse.sock" "$XDG_RUNTIME_DIR/pulse" "$XDG_RUNTIME_DIR"/pipewire-0*
+}
+
+rig_sound_restart() {
+  rig_sound_kill
+  rig_sound_start
+}
+
+# The recorder asks for little latency on PulseAudio, so that what it
+# writes is close to "now". On PipeWire the graph runs at the smallest
+# quantum any linked stream asks for, and a 20 ms recorder would force that
+# on the program under test.
+rig_record_latency() { [ "$RIG_SOUND" = pipewire ] && echo 100 || echo 20; }
+
+# Records a sink's monitor into FILE, from now until rig_record_stop. The
+# null sink's recording is the one the measures read; another sink's is
+# read through rig_on_recording.
+rig_record_start() {  # FILE [SINK]
+  local file=$1 sink=${2:-null}
+  # node.dont-reconnect: WirePlumber, like PulseAudio, would otherwise take
+  # a recorder linked to the default sink for one that follows it.
+  rig_spawn "$RIG_DIR/parec-$sink.log" env PULSE_PROP="node.dont-reconnect=true" \
+    parec --latency-msec="$(rig_record_latency)" \
+    -d "$sink.monitor" --format=float32le --rate=$RIG_RATE --channels=2 \
+    --file-format=wav "$file"
+  if [ "$sink" = null ]; then
+    RIG_RECORDING=$file RIG_PAREC_PID=$RIG_LAST_PID
+  else
+    RIG_OTHER_PAREC_PID=$RIG_LAST_PID
+  fi
+  # An idle null sink is slow to start a new stream without this kick.
+  pactl suspend-sink "$sink" 1; pactl suspend-sink "$sink" 0
+  if ! rig_wait_for 5 rig_recording_flows "$file"; then
+    rig_log "the recorder wrote nothing: $(tail -n3 "$RIG_DIR/parec-$sink.log")"
+    return 1
+  fi
+  [ "$sink" = null ] && RIG_DATA_AT=$(rig_data_at "$file")
+  return 0
+}
+
+rig_recording_flows() {  # FILE
   local size
-  size=$(stat -c %s "$RIG_RECORDING" 2>/dev/null) || return 1
-  [ "$size" -gt 4096 ] && head -c 512 "$RIG_RECORDING" | grep -qa data
+  size=$(stat -c %s "$1" 2>/dev/null) || return 1
+  [ "$size" -gt 4096 ] && head -c 512 "$1" | grep -qa data
+}
+
+rig_data_at() {  # FILE: where its samples start
+  local at
+  at=$(head -c 512 "$1" | grep -obUa data | head -n1 | cut -d: -f1)
+  echo $(( at + 8 ))
+}
+
+# Runs a command with the measures (rig_record_time, rig_clip, rig_measure)
+# reading FILE, another sink's recording, in its own time.
+rig_on_recording() {  # FILE COMMAND...
+  local RIG_RECORDING=$1 RIG_DATA_AT
+  RIG_DATA_AT=$(rig_data_at "$1")
+  shift
+  "$@"
 }
 
 rig_record_stop() {
-  [ -n "$RIG_PAREC_PID" ] || return 0
-  kill -INT "$RIG_PAREC_PID" 2>/dev/null
-  rig_wait_for 3 eval "! rig_alive $RIG_PAREC_PID"
-  rig_end "$RIG_PAREC_PID"
-  RIG_PAREC_PID=""
+  local pid
+  for pid in $RIG_OTHER_PAREC_PID $RIG_PAREC_PID; do
+    kill -INT "$pid" 2>/dev/null
+    rig_wait_for 3 eval "! rig_alive $pid"
+    rig_end "$pid"
+  done
+  RIG_PAREC_PID="" RIG_OTHER_PAREC_PID=""
+}
+
+# Another null sink beside the rig's, its monitor recorded into FILE when
+# one is given; rig_sinks_remove takes them all away again.
+RIG_SINK_MODULES=()
+rig_sink_add() {  # NAME [FILE]
+  local module
+  module=$(pactl load-module module-null-sink sink_name="$1" format=float32le \
+    rate=$RIG_RATE channels=2) || return 1
+  RIG_SINK_MODULES+=("$module")
+  [ -z "${2:-}" ] || rig_record_start "$2" "$1"
+}
+
+rig_sinks_remove() {
+  local pid=$RIG_OTHER_PAREC_PID module
+  if [ -n "$pid" ]; then
+    kill -INT "$pid" 2>/dev/null
+    rig_wait_for 3 eval "! rig_alive $pid"
+    rig_end "$pid"
+    RIG_OTHER_PAREC_PID=""
+  fi
+  for module in "${RIG_SINK_MODULES[@]}"; do pactl unload-module "$module" 2>/dev/null; done
+  RIG_SINK_MODULES=()
+  pactl set-default-sink null >/dev/null 2>&1
 }
 
 # Seconds of sound recorded so far: where in the recording "now" is.

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # End-to-end scenarios: the real program in a real X server (Xvfb, with
-# openbox managing the windows) and a real sound server (PulseAudio with a
-# float32 null sink, its monitor recorded), driven with the mouse and the
-# keyboard as a user would, and judged by screenshots and by what reaches
-# the sound server.
+# openbox managing the windows) and a real sound server (PulseAudio, or
+# PipeWire with WirePlumber and pipewire-pulse, with a float32 null sink,
+# its monitor recorded), driven with the mouse and the keyboard as a user
+# would, and judged by screenshots and by what reaches the sound server.
 #
-#   tests/e2e/run-e2e.sh [BUILD_DIR] [--soak SECONDS] [--keep] [SCENARIO...]
+#   tests/e2e/run-e2e.sh [BUILD_DIR] [--server pulse|pipewire] [--soak SECONDS]
+#                        [--keep] [SCENARIO...]
 #
-# BUILD_DIR defaults to build/. With no scenario named, all run. --soak sets
-# how long the soak lasts (default: $E2E_SOAK_SECONDS, else 120 s); --keep
-# keeps the rig's files (logs, recordings, screenshots) and says where.
-# Prints one PASS or FAIL line per scenario, then "e2e: N passed, N failed",
-# and exits non-zero when any failed.
+# BUILD_DIR defaults to build/. With no scenario named, all run. --server
+# picks the sound server (default: $E2E_SOUND_SERVER, else pulse); --soak
+# sets how long the soak lasts (default: $E2E_SOAK_SECONDS, else 120 s);
+# --keep keeps the rig's files (logs, recordings, screenshots) and says
+# where. Prints one PASS or FAIL line per scenario, then "e2e on SERVER:
+# N passed, N failed", and exits non-zero when any failed.
 set -uo pipefail
 
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -22,8 +24,9 @@ WANTED=()
 while [ $# -gt 0 ]; do
   case $1 in
     --soak) SOAK_SECONDS=$2; shift 2 ;;
+    --server) export E2E_SOUND_SERVER=$2; shift 2 ;;
     --keep) export RIG_KEEP=1; shift ;;
-    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
     -*) echo "run-e2e.sh: unknown option $1" >&2; exit 2 ;;
     *)
       if [ ${#WANTED[@]} -eq 0 ] && [ -d "$1" ] && [ "$BUILD_DIR" = "$SOURCE_DIR/build" ] \
@@ -47,7 +50,9 @@ for tool in "$APP_BIN" "$NOBG_BIN" "$RIG_ANALYSE" "$RIG_LOOK" "$RIG_DROPOUTS"; d
     exit 2
   fi
 done
-for cmd in Xvfb openbox xdotool xprop xwininfo xmessage import pulseaudio pactl parec bc; do
+SERVER_CMDS=(pulseaudio)
+[ "${E2E_SOUND_SERVER:-pulse}" = pipewire ] && SERVER_CMDS=(pipewire wireplumber pipewire-pulse pw-cli pw-metadata)
+for cmd in Xvfb openbox xdotool xprop xwininfo xmessage import "${SERVER_CMDS[@]}" pactl parec bc; do
   if ! command -v "$cmd" >/dev/null; then
     echo "run-e2e.sh: $cmd is missing; run tools/install-deps.sh test" >&2
     exit 2
@@ -349,6 +354,28 @@ stream_count() {
 
 stream_listed() { [ "$(stream_count)" -ge 1 ]; }
 
+# The properties of the stream named "Kesto", one NAME=VALUE a line, with
+# its index (id) and the name of the sink it plays on (sink).
+stream_props() {
+  local sink
+  pactl list sink-inputs 2>/dev/null | awk '
+    /^Sink Input #/ { if (kesto) exit; n = 0; props[n++] = "id=" substr($3, 2) }
+    /^\tSink: / { props[n++] = "sink_index=" $2 }
+    /^\t\t[a-z0-9._-]+ = "/ { line = $0; sub(/^\t\t/, "", line); sub(/ = "/, "=", line); sub(/"$/, "", line)
+      props[n++] = line; if (line == "media.name=Kesto") kesto = 1 }
+    END { if (kesto) for (i = 0; i < n; i++) print props[i] }' | tee "$RIG_DIR/stream.props"
+  sink=$(sed -n 's/^sink_index=//p' "$RIG_DIR/stream.props")
+  [ -n "$sink" ] && pactl list sinks short | awk -v i="$sink" '$1 == i { print "sink=" $2 }'
+}
+
+prop() { echo "$props" | sed -n "s/^$1=//p" | head -n1; }
+
+stream_on() {  # SINK
+  local props
+  props=$(stream_props)
+  [ "$(prop sink)" = "$1" ]
+}
+
 # Checks what the sink hears from FROM to TO: frequency near HZ and level
 # near DB. HZ "-" skips the frequency.
 expect_tone() {  # WHAT FROM TO HZ DB
@@ -485,9 +512,12 @@ scenario_start() {
 
   # The sound: a stream named Kesto, muted at 440 Hz.
   rig_wait_for 5 stream_listed || fail "the sound server lists no stream named \"Kesto\" within 5 s" || return 1
-  local app
-  app=$(pactl list sink-inputs | sed -n 's/^\t*application.name = //p' | head -n1)
-  [ "$app" = '"belvo"' ] || fail "the stream's application is ${app:-unnamed}, not \"belvo\"" || return 1
+  # What the desktop's volume controls show for it: names, icon, role.
+  local props
+  props=$(stream_props)
+  [ "$(prop application.name)" = Belvo ] && [ "$(prop application.icon_name)" = belvo ] \
+    && [ "$(prop media.role | tr A-Z a-z)" = music ] \
+    || fail "the stream is not shown as Belvo's music with its icon: $(echo "$props" | grep -E '^(application\.(name|icon_name)|media\.role)' | tr '\n' ' ')" || return 1
   rig_measure "$APP_T0" "$(echo "$APP_T0 + 1" | bc)" || { fail "cannot measure the first second"; return 1; }
   expect_range "the first second's frequency (Hz)" "$M_frequency_hz" 439.5 440.5 || return 1
   expect_range "the first second's peak (dBFS)" "$M_peak_dbfs" -140 -119 || return 1
@@ -774,7 +804,8 @@ scenario_no_display() {
 }
 
 scenario_no_sound() {
-  APP_ENV=("PULSE_SERVER=unix:$RIG_DIR/no-such-server.sock")
+  # Neither PipeWire's socket nor a PulseAudio server where it is looked for.
+  APP_ENV=("PULSE_SERVER=unix:$RIG_DIR/no-such-server.sock" "PIPEWIRE_RUNTIME_DIR=$RIG_DIR/no-such-dir")
   app_start
   APP_ENV=()
   app_wait_window || return 1
@@ -788,12 +819,13 @@ scenario_no_sound() {
   expect_clean_exit
 }
 
-# The first 50 ms block of the current recording louder than -60 dBFS, in
-# seconds from its start; empty if none within LIMIT seconds.
-tone_onset() {  # LIMIT
+# The first 50 ms block of the current recording from FROM (seconds, 0 by
+# default) on that is louder than -60 dBFS, in seconds from its start; empty
+# if none within LIMIT seconds.
+tone_onset() {  # LIMIT [FROM]
   local k from
   for (( k = 0; k * 5 < $1 * 100; k++ )); do
-    from=$(echo "$k * 0.05" | bc)
+    from=$(echo "${2:-0} + $k * 0.05" | bc)
     rig_measure "$from" "$(echo "$from + 0.05" | bc)" || return 1
     if awk_true "$M_peak_dbfs > -60"; then echo "$from"; return 0; fi
   done
@@ -807,13 +839,13 @@ scenario_sound_server_restart() {
   pick_mouse volume 0 || return 1
   expect_tone "before the server goes" "$(echo "$PICK_T + 1.5" | bc)" "$(echo "$PICK_T + 2" | bc)" 440 0 || return 1
 
-  rig_pulse_kill
+  rig_sound_kill
   # The program goes on, and its window still works.
   pick_mouse note 3 || return 1
   rig_alive "$APP_PID" || fail "the program ended when the sound server went away$(app_log_tail)" || return 1
 
   local up_usec rec_usec stream_usec onset
-  rig_pulse_start || { fail "the sound server did not come back"; return 1; }
+  rig_sound_start || { fail "the sound server did not come back"; return 1; }
   up_usec=$(rig_usec)
   rig_record_start "$RIG_DIR/rec-after-restart.wav" || { fail "cannot record after the restart"; return 1; }
   rec_usec=$(rig_usec)
@@ -825,6 +857,58 @@ scenario_sound_server_restart() {
   note "server back: stream listed after $(( (stream_usec - up_usec) / 1000 )) ms, tone after ~$resumed_ms ms"
   expect_at_most "the time from the server's return to the tone (ms)" "$resumed_ms" 2000 || return 1
   expect_tone "after the server came back" "$(echo "$onset + 0.5" | bc)" "$(echo "$onset + 1.5" | bc)" 587 0 || return 1
+  expect_clean_exit
+}
+
+# The default output changes while the tone plays (headphones plugged in,
+# another device chosen in the volume controls): the stream follows it, and
+# within a second the tone goes on there, unbroken, and stops on the old
+# one. A stream the user has moved by hand stays where it was put.
+scenario_default_sink() {
+  local other=$RIG_DIR/rec-other.wav
+  app_start
+  app_wait_window || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
+  rig_sink_add other "$other" || { fail "cannot add a second sink"; return 1; }
+  pick_mouse volume 0 || return 1
+  expect_tone "Unity on the first sink" "$(echo "$PICK_T + 1.5" | bc)" "$(echo "$PICK_T + 2" | bc)" 440 0 || return 1
+
+  local t other_t onset delay
+  t=$(rig_record_time)
+  other_t=$(rig_on_recording "$other" rig_record_time)
+  pactl set-default-sink other || { fail "pactl could not make the second sink the default"; return 1; }
+  if [ "$RIG_SOUND" = pipewire ]; then
+    # Through pipewire-pulse this is WirePlumber's metadata, which native
+    # PipeWire clients follow.
+    local key
+    for key in default.configured.audio.sink default.audio.sink; do
+      rig_wait_for 1 eval "pw-metadata 0 $key 2>/dev/null | grep -q '\"name\": *\"other\"'" \
+        || fail "the switch did not reach PipeWire's $key: $(pw-metadata 0 $key 2>&1 | tail -n1)" || return 1
+    done
+  fi
+  onset=$(rig_on_recording "$other" tone_onset 3 "$other_t") \
+    || fail "no tone on the new default sink within 3 s of the switch (the stream is on $(props=$(stream_props); prop sink))" || return 1
+  delay=$(echo "$onset - $other_t" | bc)
+  note "on the new sink within $(printf %.2f "$delay") s of the switch"
+  expect_at_most "the time from the switch to the tone on the new sink (s)" "$delay" 1 || return 1
+  # From the block it starts in on: a click or a dropout once it plays
+  # there is heard; its very start is the one step a move makes.
+  rig_on_recording "$other" expect_tone "Unity on the new sink" "$(echo "$onset + 0.1" | bc)" "$(echo "$onset + 1.5" | bc)" 440 0 || return 1
+  rig_on_recording "$other" expect_no_click "on the new sink" "$(echo "$onset + 0.06" | bc)" "$(echo "$onset + 2" | bc)" 440 || return 1
+  expect_silent "the old sink after the switch" "$(echo "$t + 1.5" | bc)" "$(echo "$t + 2" | bc)" -100 || return 1
+
+  # Put back on the first sink by hand, it stays there when the default
+  # moves on again.
+  local props id
+  props=$(stream_props)
+  id=$(prop id)
+  pactl move-sink-input "$id" null || { fail "pactl could not move the stream by hand"; return 1; }
+  rig_wait_for 2 stream_on null || fail "the stream moved by hand is on $(props=$(stream_props); prop sink), not the first sink" || return 1
+  rig_sink_add third || { fail "cannot add a third sink"; return 1; }
+  t=$(rig_record_time)
+  pactl set-default-sink third
+  expect_tone "moved by hand, after the default moved on" "$(echo "$t + 1" | bc)" "$(echo "$t + 1.5" | bc)" 440 0 || return 1
+  stream_on null || fail "the stream moved by hand to the first sink followed the default to $(props=$(stream_props); prop sink)" || return 1
   expect_clean_exit
 }
 
@@ -1041,7 +1125,8 @@ scenario_no_window_manager() {
 # --- running -------------------------------------------------------------------
 
 ALL=(start menus mouse keyboard about quit_wm quit_sigterm second_launch
-  no_display display_lost no_window_manager no_sound sound_server_restart no_background soak)
+  no_display display_lost no_window_manager no_sound sound_server_restart default_sink
+  no_background soak)
 
 cleanup_scenario() {
   local pid tracked
@@ -1053,6 +1138,7 @@ cleanup_scenario() {
   done
   SCEN_PIDS=()
   APP_ENV=()
+  [ ${#RIG_SINK_MODULES[@]} -eq 0 ] || rig_sinks_remove
   xdotool mousemove 600 700 2>/dev/null
 }
 
@@ -1070,12 +1156,12 @@ run_scenario() {
   took=$(awk -v us=$(( $(rig_usec) - began )) 'BEGIN { printf "%.1f", us / 1e6 }')
   if [ $status -eq 0 ]; then
     PASSED=$((PASSED + 1))
-    printf 'PASS %s (%ss)' "${name//_/-}" "$took"
+    printf 'PASS %s on %s (%ss)' "${name//_/-}" "$RIG_SOUND" "$took"
     [ ${#SCEN_NOTES[@]} -gt 0 ] && printf ' -- %s' "$(IFS=';'; echo "${SCEN_NOTES[*]}" | sed 's/;/; /g')"
     printf '\n'
   else
     FAILED=$((FAILED + 1))
-    printf 'FAIL %s (%ss): %s' "${name//_/-}" "$took" "$SCEN_FAIL"
+    printf 'FAIL %s on %s (%ss): %s' "${name//_/-}" "$RIG_SOUND" "$took" "$SCEN_FAIL"
     [ ${#SCEN_NOTES[@]} -gt 0 ] && printf ' -- %s' "$(IFS=';'; echo "${SCEN_NOTES[*]}" | sed 's/;/; /g')"
     printf '\n'
   fi
@@ -1104,5 +1190,5 @@ for name in "${WANTED[@]}"; do
   run_scenario "$name"
 done
 
-echo "e2e: $PASSED passed, $FAILED failed"
+echo "e2e on $RIG_SOUND: $PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]
