@@ -29,12 +29,19 @@ unit-default unit-asan unit-tsan: unit-%:
 	cmake --build --preset $*
 	ctest --preset $*
 
-# The real program in its own X server and sound server (tests/e2e/).
+# The real program in its own X server and sound server (tests/e2e/): every
+# scenario on PulseAudio, then those about sound again on PipeWire (with
+# WirePlumber and pipewire-pulse), the server most desktops now run.
+E2E_SOUND_SCENARIOS := start mouse keyboard no-sound sound-server-restart default-sink soak
 e2e: build
-	E2E_SOAK_SECONDS=$(E2E_SOAK_SECONDS) tests/e2e/run-e2e.sh build
+	E2E_SOAK_SECONDS=$(E2E_SOAK_SECONDS) tests/e2e/run-e2e.sh build --server pulse; \
+	  pulse=$$?; \
+	  E2E_SOAK_SECONDS=$(E2E_SOAK_SECONDS) tests/e2e/run-e2e.sh build --server pipewire \
+	    $(E2E_SOUND_SCENARIOS) && exit $$pulse
 
-# The performance budget beside SoX's play (bench/perf-budget.sh); not part
-# of `make test`, since its numbers depend on the machine's load.
+# The performance budget beside SoX's play on both sound servers
+# (bench/perf-budget.sh); not part of `make test`, since its numbers depend
+# on the machine's load.
 perf: build
 	bench/perf-budget.sh build
 

@@ -19,6 +19,9 @@ test_packages=(
   # manager, input and screenshots, a sound server, SoX's play to compare
   xvfb xauth x11-utils xdotool imagemagick openbox
   pulseaudio pulseaudio-utils sox bc procps libx11-dev
+  # the same on PipeWire; SoX's play reaches pipewire-pulse through its
+  # pulse driver
+  pipewire pipewire-pulse wireplumber pipewire-bin libsox-fmt-pulse
 )
 
 wanted=("${run_packages[@]}")
