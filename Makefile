@@ -32,7 +32,8 @@ unit-default unit-asan unit-tsan: unit-%:
 # The real program in its own X server and sound server (tests/e2e/): every
 # scenario on PulseAudio, then those about sound again on PipeWire (with
 # WirePlumber and pipewire-pulse), the server most desktops now run.
-E2E_SOUND_SCENARIOS := start mouse keyboard no-sound sound-server-restart default-sink soak
+E2E_SOUND_SCENARIOS := start mouse keyboard no-sound sound-server-restart sound-server-hangs \
+  default-sink soak
 e2e: build
 	E2E_SOAK_SECONDS=$(E2E_SOAK_SECONDS) tests/e2e/run-e2e.sh build --server pulse; \
 	  pulse=$$?; \

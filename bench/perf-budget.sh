@@ -144,20 +144,24 @@ stream_announced() {  # SKIP_LINES
   tail -n +"$(( $1 + 1 ))" "$RIG_DIR/subscribe.log" | grep -m1 "'new' on sink-input" | cut -d' ' -f1
 }
 
-# What the program's stream went through, from its threads' names and how
-# the server lists it.
-back_end() {  # PID
-  local names api
+# What the program's stream went through: SDL's audio thread, if it has
+# one, else the protocol the server lists the stream under (pipewire-pulse
+# marks the streams it serves; a native PipeWire client has no mark), and
+# what the program said about it.
+back_end() {  # PID LOG
+  local names api said
   names=$(cat /proc/"$1"/task/*/comm 2>/dev/null | tr '\n' ' ')
   api=$(pactl list sink-inputs 2>/dev/null | awk '/^Sink Input #/ { api = "" }
-    /client.api = / { api = $3 } /media.name = "Kesto"/ { k = 1 } k && /^$/ { exit } END { if (k) print api }' | tr -d '"')
+    /client.api = / { api = $3 } /media.name = "Kesto"/ { k = 1 } k && /^$/ { exit }
+    END { if (k) print api }' | tr -d '"')
   case " $names " in
     *" SDLAudio"*) printf 'SDL2 audio' ;;
-    *" data-loop"*|*" pw-data-loop"*) printf 'PipeWire (pw_stream)' ;;
-    *" threaded-ml"*) printf 'PulseAudio (libpulse)' ;;
-    *) printf 'unknown' ;;
+    *) if [ "$RIG_SOUND" = pipewire ] && [ -z "$api" ]; then printf 'PipeWire (pw_stream)'
+       else printf 'PulseAudio (libpulse)'; fi ;;
   esac
-  printf ', listed as %s; threads: %s' "${api:-a native client}" "$names"
+  [ "$RIG_SOUND" = pipewire ] && printf ', %s' "${api:-native PipeWire client}"
+  said=$(head -c 200 "$2" | tr '\n' '|')
+  printf '; threads: %s%s' "$names" "${said:+; it said: $said}"
 }
 
 # Measures one program: KIND COMMAND... ; sets P_* results.
@@ -201,7 +205,7 @@ measure() {
   if [ "$kind" = belvo ]; then
     play_unity "$pid" || return 1
     wid=$BELVO_WID
-    P_BACK_END=$(back_end "$pid")
+    P_BACK_END=$(back_end "$pid" "$RIG_DIR/$kind.log")
   fi
 
   # CPU and wake-ups over the stretch, for the process, its threads and

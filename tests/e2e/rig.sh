@@ -149,7 +149,10 @@ rig_pulse_start() {
 # a null sink made by the daemon itself. WirePlumber's device monitors are
 # off (they want D-Bus, and there is no hardware), and the servers get a
 # session bus address where nothing listens, so that libdbus never starts
-# one, and no DISPLAY.
+# one, and no DISPLAY. Nor does WirePlumber remember where a stream was
+# moved by hand, as the rig's PulseAudio does not: a scenario that moves
+# the program's stream would otherwise send the next program's there too,
+# and keep it from following the default.
 rig_pipewire_config() {
   local conf=$RIG_DIR/config
   mkdir -p "$conf/pipewire/pipewire.conf.d" "$conf/wireplumber/main.lua.d" \
@@ -168,6 +171,7 @@ alsa_monitor.enabled = false
 v4l2_monitor.enabled = false
 libcamera_monitor.enabled = false
 default_access.properties["enable-flatpak-portal"] = false
+stream_defaults.properties["restore-target"] = false
 EOF
   echo 'bluez_monitor.enabled = false' >"$conf/wireplumber/bluetooth.lua.d/60-rig.lua"
 }
@@ -217,6 +221,18 @@ rig_sound_kill() {
   done
   RIG_PAREC_PID="" RIG_OTHER_PAREC_PID=""
   rm -rf "$RIG_DIR/pulse.sock" "$XDG_RUNTIME_DIR/pulse" "$XDG_RUNTIME_DIR"/pipewire-0*
+}
+
+# Stops the sound server's processes where they are, as a server that hangs
+# does (SIGSTOP), and lets them go on again.
+RIG_SOUND_STOPPED=""
+rig_sound_pause() {
+  [ ${#RIG_SERVER_PIDS[@]} -gt 0 ] && kill -STOP "${RIG_SERVER_PIDS[@]}" && RIG_SOUND_STOPPED=1
+}
+
+rig_sound_resume() {
+  [ -n "$RIG_SOUND_STOPPED" ] && kill -CONT "${RIG_SERVER_PIDS[@]}" 2>/dev/null
+  RIG_SOUND_STOPPED=""
 }
 
 rig_sound_restart() {
