@@ -909,7 +909,9 @@ scenario_default_sink() {
   props=$(stream_props)
   id=$(prop id)
   pactl move-sink-input "$id" null || { fail "pactl could not move the stream by hand"; return 1; }
-  rig_wait_for 2 stream_on null || fail "the stream moved by hand is on $(props=$(stream_props); prop sink), not the first sink" || return 1
+  rig_wait_for 2 stream_on null \
+    || fail "the stream moved by hand is on $(props=$(stream_props); prop sink), not the first sink$(
+      [ "$RIG_SOUND" = pipewire ] && echo " (metadata: $(pw-metadata 2>/dev/null | grep -v "id:0 " | tr '\n' ' '))")" || return 1
   rig_sink_add third || { fail "cannot add a third sink"; return 1; }
   t=$(rig_record_time)
   pactl set-default-sink third
