@@ -485,9 +485,15 @@ scenario_start() {
 
   # The sound: a stream named Kesto, muted at 440 Hz.
   rig_wait_for 5 stream_listed || fail "the sound server lists no stream named \"Kesto\" within 5 s" || return 1
-  local app
-  app=$(pactl list sink-inputs | sed -n 's/^\t*application.name = //p' | head -n1)
-  [ "$app" = '"belvo"' ] || fail "the stream's application is ${app:-unnamed}, not \"belvo\"" || return 1
+  # Named and drawn as the desktop entry has it, for the volume controls.
+  local props key want got
+  props=$(pactl list sink-inputs)
+  for key in application.name=Belvo application.icon_name=belvo media.role=music; do
+    want=${key#*=}
+    got=$(echo "$props" | sed -n "s/^\t*${key%%=*} = //p" | head -n1 | tr -d '"')
+    [ "${got,,}" = "$want" ] || [ "$got" = "$want" ] \
+      || fail "the stream's ${key%%=*} is ${got:-unset}, not \"$want\"" || return 1
+  done
   rig_measure "$APP_T0" "$(echo "$APP_T0 + 1" | bc)" || { fail "cannot measure the first second"; return 1; }
   expect_range "the first second's frequency (Hz)" "$M_frequency_hz" 439.5 440.5 || return 1
   expect_range "the first second's peak (dBFS)" "$M_peak_dbfs" -140 -119 || return 1
