@@ -48,6 +48,7 @@ namespace {
 	X(pw_context_destroy) \
 	X(pw_context_connect) \
 	X(pw_core_disconnect) \
+	X(pw_proxy_destroy) \
 	X(pw_properties_new) \
 	X(pw_properties_set) \
 	X(pw_stream_new) \
@@ -113,8 +114,10 @@ PipeWireSocketExists()
 
 const timespec kReconnectDelay = { 0, 500 * 1000 * 1000 };
 const timespec kRetryStreamDelay = { 1, 0 };
-// A stream that no sink has taken this long after connecting says so once.
-const timespec kUnlinkedWarning = { 3, 0 };
+// With no sink at all this long after connecting, the device says so once.
+// (PipeWire does not refuse such a stream: it plays it into nowhere, or
+// into the session manager's dummy output.)
+const timespec kNoSinkWarning = { 2, 0 };
 
 class PipeWireAudioDevice : public AudioDevice {
 public:
@@ -149,7 +152,7 @@ public:
 
 		pw.pw_thread_loop_lock(fThreadLoop);
 		fReconnectTimer = pw_loop_add_timer(fLoop, &_ReconnectTimerFired, this);
-		fUnlinkedTimer = pw_loop_add_timer(fLoop, &_UnlinkedTimerFired, this);
+		fNoSinkTimer = pw_loop_add_timer(fLoop, &_NoSinkTimerFired, this);
 		status_t status = _Connect();
 		pw.pw_thread_loop_unlock(fThreadLoop);
 		if (status != B_OK) {
@@ -200,10 +203,10 @@ public:
 		_Disconnect();
 		if (fReconnectTimer != nullptr)
 			pw_loop_destroy_source(fLoop, fReconnectTimer);
-		if (fUnlinkedTimer != nullptr)
-			pw_loop_destroy_source(fLoop, fUnlinkedTimer);
+		if (fNoSinkTimer != nullptr)
+			pw_loop_destroy_source(fLoop, fNoSinkTimer);
 		fReconnectTimer = nullptr;
-		fUnlinkedTimer = nullptr;
+		fNoSinkTimer = nullptr;
 		pw.pw_thread_loop_unlock(fThreadLoop);
 		pw.pw_thread_loop_stop(fThreadLoop);
 		if (fContext != nullptr)
@@ -257,6 +260,22 @@ private:
 		}();
 		spa_zero(fCoreListener);
 		pw_core_add_listener(fCore, &fCoreListener, &kCoreEvents, this);
+
+		// The registry tells which sinks there are, to say so when none is.
+		fSinkIds.clear();
+		fRegistry = pw_core_get_registry(fCore, PW_VERSION_REGISTRY, 0);
+		if (fRegistry != nullptr) {
+			static const pw_registry_events kRegistryEvents = [] {
+				pw_registry_events events = {};
+				events.version = PW_VERSION_REGISTRY_EVENTS;
+				events.global = &_GlobalAdded;
+				events.global_remove = &_GlobalRemoved;
+				return events;
+			}();
+			spa_zero(fRegistryListener);
+			pw_registry_add_listener(fRegistry, &fRegistryListener,
+				&kRegistryEvents, this);
+		}
 		return _CreateStream(properties);
 	}
 
@@ -315,8 +334,7 @@ private:
 			_DestroyStream();
 			return B_ERROR;
 		}
-		fStreaming = false;
-		_Arm(fUnlinkedTimer, kUnlinkedWarning);
+		_Arm(fNoSinkTimer, kNoSinkWarning);
 		return B_OK;
 	}
 
@@ -333,6 +351,11 @@ private:
 	void _Disconnect()
 	{
 		_DestroyStream();
+		if (fRegistry != nullptr) {
+			spa_hook_remove(&fRegistryListener);
+			fLibrary->pw_proxy_destroy(reinterpret_cast<pw_proxy*>(fRegistry));
+			fRegistry = nullptr;
+		}
 		if (fCore != nullptr) {
 			spa_hook_remove(&fCoreListener);
 			fLibrary->pw_core_disconnect(fCore);
@@ -374,14 +397,7 @@ private:
 		PipeWireAudioDevice* self = static_cast<PipeWireAudioDevice*>(data);
 		switch (state) {
 			case PW_STREAM_STATE_STREAMING:
-			case PW_STREAM_STATE_PAUSED:
-				// Paused is also how an inactive, linked stream rests.
-				if (state == PW_STREAM_STATE_STREAMING || !self->fPlaying) {
-					self->fStreaming = true;
-					self->fLostReported = false;
-					self->fRefusedReported = false;
-					self->_Arm(self->fUnlinkedTimer, timespec{ 0, 0 });
-				}
+				self->fLostReported = false;
 				break;
 			case PW_STREAM_STATE_ERROR:
 				if (!self->fRefusedReported && !self->fLostReported) {
@@ -418,14 +434,46 @@ private:
 		}
 	}
 
-	static void _UnlinkedTimerFired(void* data, uint64_t /*expirations*/)
+	static void _NoSinkTimerFired(void* data, uint64_t /*expirations*/)
 	{
 		PipeWireAudioDevice* self = static_cast<PipeWireAudioDevice*>(data);
-		if (!self->fStreaming && !self->fRefusedReported
+		// (A stopped player has nothing to say: it is not meant to play.)
+		if (self->fPlaying && self->fSinkIds.empty() && !self->fRefusedReported
 			&& !self->fLostReported) {
 			ReportAudio("no sound output, running silently",
-				"no sink has taken the stream");
+				"there is no sink to play on");
 			self->fRefusedReported = true;
+		}
+	}
+
+	static void _GlobalAdded(void* data, uint32_t id, uint32_t /*permissions*/,
+		const char* type, uint32_t /*version*/, const spa_dict* properties)
+	{
+		PipeWireAudioDevice* self = static_cast<PipeWireAudioDevice*>(data);
+		if (type == nullptr || strcmp(type, PW_TYPE_INTERFACE_Node) != 0
+			|| properties == nullptr)
+			return;
+		const char* mediaClass = spa_dict_lookup(properties, PW_KEY_MEDIA_CLASS);
+		const char* name = spa_dict_lookup(properties, PW_KEY_NODE_NAME);
+		// The session manager's stand-in when there is no sink ("Dummy
+		// Output") plays into nowhere, and counts as none.
+		if (mediaClass != nullptr && strcmp(mediaClass, "Audio/Sink") == 0
+			&& (name == nullptr || strcmp(name, "auto_null") != 0)) {
+			// The session manager links the stream to it by itself.
+			self->fSinkIds.push_back(id);
+			self->fRefusedReported = false;
+		}
+	}
+
+	static void _GlobalRemoved(void* data, uint32_t id)
+	{
+		PipeWireAudioDevice* self = static_cast<PipeWireAudioDevice*>(data);
+		std::vector<uint32_t>& ids = self->fSinkIds;
+		for (size_t i = 0; i < ids.size(); i++) {
+			if (ids[i] == id) {
+				ids.erase(ids.begin() + long(i));
+				break;
+			}
 		}
 	}
 
@@ -484,10 +532,13 @@ private:
 	pw_context* fContext = nullptr;
 	pw_core* fCore = nullptr;
 	spa_hook fCoreListener = {};
+	pw_registry* fRegistry = nullptr;
+	spa_hook fRegistryListener = {};
+	std::vector<uint32_t> fSinkIds;
 	pw_stream* fStream = nullptr;
 	spa_hook fStreamListener = {};
 	spa_source* fReconnectTimer = nullptr;
-	spa_source* fUnlinkedTimer = nullptr;
+	spa_source* fNoSinkTimer = nullptr;
 
 	// Read by the data thread, written when the format is negotiated.
 	std::atomic<uint32> fChannels{kAudioChannels};
@@ -496,7 +547,6 @@ private:
 
 	// The thread loop's lock guards these.
 	bool fPlaying = false;
-	bool fStreaming = false;
 	bool fLostReported = false;
 	bool fRefusedReported = false;
 };
