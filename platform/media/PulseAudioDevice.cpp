@@ -23,6 +23,10 @@
 #include <string>
 
 #include <dlfcn.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <sys/time.h>
 #include <pulse/pulseaudio.h>
 
@@ -41,6 +45,7 @@ namespace {
 	X(pa_threaded_mainloop_signal) \
 	X(pa_threaded_mainloop_get_api) \
 	X(pa_threaded_mainloop_set_name) \
+	X(pa_threaded_mainloop_once_unlocked) \
 	X(pa_proplist_new) \
 	X(pa_proplist_free) \
 	X(pa_proplist_sets) \
@@ -176,6 +181,7 @@ public:
 			return B_ERROR;
 		}
 
+		pa.pa_threaded_mainloop_once_unlocked(fLoop, &_RaisePriority, nullptr);
 		pa.pa_threaded_mainloop_lock(fLoop);
 		fApi = pa.pa_threaded_mainloop_get_api(fLoop);
 		fWaitingForAnswer = true;
@@ -266,6 +272,19 @@ public:
 	}
 
 private:
+	// Once, on the main loop's thread: the tone is written there, and a busy
+	// machine must not keep it waiting. Real-time round-robin at the
+	// server's own default priority where the process may, else the nice
+	// level PulseAudio gives its clients' threads, else as it is.
+	static void _RaisePriority(pa_threaded_mainloop*, void*)
+	{
+		sched_param parameters = {};
+		parameters.sched_priority = 5;
+		if (pthread_setschedparam(pthread_self(),
+				SCHED_RR | SCHED_RESET_ON_FORK, &parameters) != 0)
+			setpriority(PRIO_PROCESS, pid_t(gettid()), -11);
+	}
+
 	// Everything below runs with the main loop locked: on the loop's own
 	// thread (callbacks) or under pa_threaded_mainloop_lock.
 
