@@ -1,22 +1,20 @@
 /*
  * BSoundPlayer: a named output stream that asks its owner for every buffer.
  *
- * The player opens the user's default output device when it is constructed
- * and calls the buffer hook once for every buffer, on its own audio thread,
- * from Start() until it is stopped or destroyed. The hook always sees
- * interleaved 32-bit float samples at 44100 frames per second; the channel
- * count and the buffer length are the device's (at most 1024 frames a buffer,
- * short enough that level changes glide with a time constant of about a
- * quarter second),
- * and may differ from call to call. The first call may come before Start()
- * returns.
+ * The player plays on the user's default output, found in the background
+ * once it is constructed, and calls the buffer hook once for every buffer,
+ * on its own audio thread, from Start() until it is stopped or destroyed.
+ * The hook always sees interleaved 32-bit float samples at 44100 frames per
+ * second, at most 1024 frames at a time; the channel count and the buffer
+ * length are the output's, and may differ from call to call. The first call
+ * may come before Start() returns.
  *
  * Stop() and the destructor wait for a hook call in progress: once they have
  * returned, no hook call begins. The player may be destroyed on a thread other
  * than the one that created it, but never from inside its own hook.
  *
- * Without an output device, InitCheck() reports the failure, Start() does
- * nothing, and the program goes on without sound.
+ * Without an output the player plays nowhere, says so once on stderr, and
+ * starts playing when an output appears.
  */
 #ifndef _SOUND_PLAYER_H
 #define _SOUND_PLAYER_H

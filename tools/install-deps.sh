@@ -10,6 +10,7 @@ set -euo pipefail
 run_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libpipewire-0.3-dev libpulse-dev
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev

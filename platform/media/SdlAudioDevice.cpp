@@ -1,8 +1,9 @@
 /*
- * Plays through SDL's audio: the user's default output device, 32-bit float
- * at 44100 frames per second in buffers of 1024 frames. SDL converts to
- * whatever the device wants, so the render function always sees that format;
- * only the channel count is left to the device.
+ * Plays through SDL's audio, the last resort when no sound server of our own
+ * answers (plain ALSA, other systems): the user's default output device,
+ * 32-bit float at 44100 frames per second in buffers of 1024 frames. SDL
+ * converts to whatever the device wants, so the render function always sees
+ * that format; only the channel count is left to the device.
  */
 #include <cerrno>
 #include <cstdio>
@@ -38,12 +39,12 @@ DeviceTableLock()
 
 namespace {
 
-const int kFrameRate = 44100;
+const int kFrameRate = kAudioFrameRate;
 // SDL asks the sound server for about one buffer of latency. At 512 frames
 // (12 ms) a busy machine let the server run dry now and then, which is heard
 // as a click; 1024 (23 ms) kept it fed with both cores loaded, halves the
 // wake-ups, and still glides with a time constant of 0.24 s.
-const Uint16 kBufferFrames = 1024;
+const Uint16 kBufferFrames = kMaxRenderFrames;
 
 // ALSA prints a paragraph of its own to stderr for every device it fails to
 // open, which is what SDL's last fallback does on a machine without sound.
@@ -167,7 +168,7 @@ private:
 		QuietAlsa();
 		if (!InitSdlSubsystem(SDL_INIT_AUDIO)) {
 			if (report)
-				_Report("no sound output, running silently", SDL_GetError());
+				ReportAudio("no sound output, running silently", SDL_GetError());
 			return B_ERROR;
 		}
 		fSubsystemStarted = true;
@@ -199,7 +200,7 @@ private:
 		}
 		if (fDevice == 0) {
 			if (report)
-				_Report("no sound output, running silently", SDL_GetError());
+				ReportAudio("no sound output, running silently", SDL_GetError());
 			_CloseLocked();
 			return B_ERROR;
 		}
@@ -238,7 +239,7 @@ private:
 				break;
 			if (fDevice != 0
 				&& SDL_GetAudioDeviceStatus(fDevice) == SDL_AUDIO_STOPPED) {
-				_Report("sound output lost, reconnecting when it is back", SDL_GetError());
+				ReportAudio("sound output lost, reconnecting when it is back", SDL_GetError());
 				_CloseLocked();
 			}
 			if (fDevice == 0 && _OpenLocked(false) == B_OK && fPlaying)
@@ -251,15 +252,6 @@ private:
 		SdlAudioDevice* device = static_cast<SdlAudioDevice*>(userdata);
 		device->fRender(device->fUser, stream, size_t(length),
 			device->fFormat);
-	}
-
-	static void _Report(const char* what, const char* reason)
-	{
-		if (reason != nullptr && reason[0] != '\0') {
-			fprintf(stderr, "%s: %s (%s)\n", program_invocation_short_name,
-				what, reason);
-		} else
-			fprintf(stderr, "%s: %s\n", program_invocation_short_name, what);
 	}
 
 	std::mutex fLock;

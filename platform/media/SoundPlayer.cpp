@@ -1,5 +1,6 @@
 #include <SoundPlayer.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "private/AudioDevice.h"
@@ -20,7 +21,9 @@ std::unique_ptr<AudioDevice>
 CreateAudioDevice()
 {
 	AudioDeviceFactory factory = sAudioDeviceFactory.load();
-	return factory != nullptr ? factory() : CreateSdlAudioDevice();
+	if (factory != nullptr)
+		return factory();
+	return CreateChosenAudioDevice(AudioBackendOrder(getenv("BELVO_AUDIO")));
 }
 
 } // namespace BPrivate
@@ -153,8 +156,26 @@ BSoundPlayer::_RenderBuffer(void* player, void* buffer, size_t size,
 	memset(buffer, 0, size);
 	BSoundPlayer* self = static_cast<BSoundPlayer*>(player);
 	BufferPlayerFunc hook = self->fPlayBufferFunc.load(std::memory_order_acquire);
-	if (hook != nullptr && self->fHasData.load(std::memory_order_acquire))
-		hook(self->fCookie.load(std::memory_order_relaxed), buffer, size, format);
+	if (hook == nullptr || !self->fHasData.load(std::memory_order_acquire))
+		return;
+	void* cookie = self->fCookie.load(std::memory_order_relaxed);
+
+	// A server may ask for more than kMaxRenderFrames at once (PipeWire's
+	// graph can run at 2048 frames a cycle, PulseAudio asks for whatever its
+	// queue lacks). The hook glides levels by a step per buffer, so it gets
+	// the request in pieces of whole frames, none longer than that.
+	size_t frameBytes = size_t(format.channel_count) * sizeof(float);
+	size_t pieceBytes = BPrivate::kMaxRenderFrames * frameBytes;
+	if (format.format != media_raw_audio_format::B_AUDIO_FLOAT
+		|| frameBytes == 0 || size <= pieceBytes) {
+		hook(cookie, buffer, size, format);
+		return;
+	}
+	uint8* bytes = static_cast<uint8*>(buffer);
+	for (size_t done = 0; done < size; done += pieceBytes) {
+		size_t piece = size - done < pieceBytes ? size - done : pieceBytes;
+		hook(cookie, bytes + done, piece, format);
+	}
 }
 
 void

@@ -2,13 +2,20 @@
  * The seam between BSoundPlayer and whatever plays its buffers.
  *
  * A device renders by calling its render function once per buffer on a
- * thread of its own. The SDL device plays through the sound server; tests
- * install a factory of their own to drive the render function by hand.
+ * thread of its own. Three back ends sit behind it, tried in this order:
+ * PipeWire's own client library, PulseAudio's, and SDL's audio (plain ALSA
+ * and everything else). The chosen device opens them in the background, so
+ * that the program's start-up never waits for a sound server; tests install
+ * a factory of their own to drive the render function by hand.
  */
 #ifndef _PRIVATE_AUDIO_DEVICE_H
 #define _PRIVATE_AUDIO_DEVICE_H
 
+#include <atomic>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <MediaDefs.h>
 
@@ -21,8 +28,9 @@ public:
 
 	virtual						~AudioDevice() = default;
 
-	// Opens the default output. On success, *format is what every render
-	// call will be handed. Does not start rendering.
+	// Opens the default output. On success, *format is what render calls
+	// are meant to be handed; each call is handed its own buffer's format,
+	// which is what counts. Does not start rendering.
 	virtual	status_t			Open(const char* streamName, RenderFunc render,
 									void* user,
 									media_raw_audio_format* format) = 0;
@@ -33,16 +41,79 @@ public:
 	// Stops and releases the output. Safe to call on a device that never
 	// opened, and more than once.
 	virtual	void				Close() = 0;
+	// Asked from another thread while Open() is running: give up waiting
+	// for a server, so that Open() returns soon. Open() may then fail.
+	virtual	void				Cancel() {}
 };
 
 typedef std::unique_ptr<AudioDevice> (*AudioDeviceFactory)();
 
-// The device every new BSoundPlayer gets. Passing nullptr restores the SDL
-// device. Returns the factory that was in force.
+// The device every new BSoundPlayer gets. Passing nullptr restores the
+// chosen device. Returns the factory that was in force.
 AudioDeviceFactory SetAudioDeviceFactory(AudioDeviceFactory factory);
 std::unique_ptr<AudioDevice> CreateAudioDevice();
 
+// The back ends, each on its own. Open() fails at once, without a word,
+// when the back end's server does not answer (PipeWire, PulseAudio) or when
+// its library is not installed; the SDL device reports its failure in one
+// line, being the last resort.
+std::unique_ptr<AudioDevice> CreatePipeWireAudioDevice();
+std::unique_ptr<AudioDevice> CreatePulseAudioDevice();
 std::unique_ptr<AudioDevice> CreateSdlAudioDevice();
+
+// Tries each factory in turn, on a thread of its own, and plays through the
+// first whose Open() succeeds. Its own Open() returns at once.
+std::unique_ptr<AudioDevice> CreateChosenAudioDevice(
+	std::vector<AudioDeviceFactory> candidates);
+
+// Which back ends to try, in order. BELVO_AUDIO ("pipewire", "pulse" or
+// "sdl") names the one to use alone, for tests and measurements; anything
+// else, or nothing, gives all three.
+std::vector<AudioDeviceFactory> AudioBackendOrder(const char* forced);
+
+// What every back end tells the sound server about the stream, so that the
+// desktop's volume controls show it with the program's name and icon:
+// media.name, application.name, application.icon_name and media.role.
+// PipeWire spells roles with a capital, PulseAudio in lower case, and has an
+// icon key of its own.
+enum RoleSpelling { kPipeWireRole, kPulseAudioRole };
+std::vector<std::pair<std::string, std::string>> StreamProperties(
+	const char* streamName, RoleSpelling spelling);
+
+// The rates every back end asks for, and the most frames one render call
+// gets: longer buffers would make level changes glide faster than a
+// quarter second.
+const uint32 kAudioFrameRate = 44100;
+const uint32 kAudioChannels = 2;
+const size_t kMaxRenderFrames = 1024;
+
+// One line on stderr, "program: what (reason)"; never from a render call.
+void ReportAudio(const char* what, const char* reason = nullptr);
+
+// Lets a device's audio thread render only while the device plays, and
+// lets Stop() wait for a render call in progress, without a lock that the
+// audio thread would have to take.
+class RenderGate {
+public:
+	// Audio thread: true when the caller may render, and must then Leave().
+	bool Enter()
+	{
+		fInside.fetch_add(1);
+		if (fOpen.load())
+			return true;
+		fInside.fetch_sub(1);
+		return false;
+	}
+	void Leave() { fInside.fetch_sub(1); }
+
+	void Open() { fOpen.store(true); }
+	// Once this returns, no render call is inside and none enters.
+	void Close();
+
+private:
+	std::atomic<bool> fOpen{false};
+	std::atomic<int> fInside{0};
+};
 
 } // namespace BPrivate
 

@@ -1,0 +1,217 @@
+/*
+ * The device a BSoundPlayer gets: it tries the back ends in order on a
+ * thread of its own ("opener") and plays through the first that opens.
+ *
+ * Opening never holds up the caller. The player is made while the window is
+ * being built, and finding the sound server, loading its library and
+ * connecting take a few milliseconds that are better spent beside the
+ * window's own start-up than before it. Start and Stop asked before a back
+ * end has opened are remembered and applied when it does.
+ */
+#include "private/AudioDevice.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace BPrivate {
+
+namespace {
+
+class ChosenAudioDevice : public AudioDevice {
+public:
+	explicit ChosenAudioDevice(std::vector<AudioDeviceFactory> candidates)
+		:
+		fCandidates(std::move(candidates))
+	{
+	}
+
+	~ChosenAudioDevice() override
+	{
+		Close();
+	}
+
+	status_t Open(const char* streamName, RenderFunc render, void* user,
+		media_raw_audio_format* format) override
+	{
+		Close();
+		if (fCandidates.empty())
+			return B_ERROR;
+		fStreamName = streamName != nullptr ? streamName : "";
+		fRender = render;
+		fUser = user;
+		fClosing = false;
+
+		// What every back end asks its server for; each render call is
+		// handed its own buffer's format all the same.
+		media_raw_audio_format promised = {};
+		promised.frame_rate = kAudioFrameRate;
+		promised.channel_count = kAudioChannels;
+		promised.format = media_raw_audio_format::B_AUDIO_FLOAT;
+		promised.byte_order = B_MEDIA_HOST_ENDIAN;
+		promised.buffer_size = kMaxRenderFrames * kAudioChannels * sizeof(float);
+		*format = promised;
+
+		fOpener = std::thread(&ChosenAudioDevice::_OpenFirst, this);
+		return B_OK;
+	}
+
+	void Start() override
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		fPlaying = true;
+		if (fDevice != nullptr)
+			fDevice->Start();
+	}
+
+	void Stop() override
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		fPlaying = false;
+		if (fDevice != nullptr)
+			fDevice->Stop();
+	}
+
+	void Close() override
+	{
+		{
+			std::lock_guard<std::mutex> lock(fLock);
+			fClosing = true;
+			if (fOpening != nullptr)
+				fOpening->Cancel();
+		}
+		if (fOpener.joinable())
+			fOpener.join();
+		std::unique_ptr<AudioDevice> device;
+		{
+			std::lock_guard<std::mutex> lock(fLock);
+			device = std::move(fDevice);
+			fPlaying = false;
+		}
+		if (device != nullptr)
+			device->Close();
+	}
+
+private:
+	void _OpenFirst()
+	{
+		for (AudioDeviceFactory factory : fCandidates) {
+			std::unique_ptr<AudioDevice> device = factory();
+			if (device == nullptr)
+				continue;
+			{
+				std::lock_guard<std::mutex> lock(fLock);
+				if (fClosing)
+					return;
+				fOpening = device.get();
+			}
+			media_raw_audio_format format;
+			status_t status = device->Open(fStreamName.c_str(), fRender, fUser,
+				&format);
+			{
+				std::lock_guard<std::mutex> lock(fLock);
+				fOpening = nullptr;
+				if (status == B_OK && !fClosing) {
+					fDevice = std::move(device);
+					if (fPlaying)
+						fDevice->Start();
+					return;
+				}
+			}
+			device->Close();
+			if (status == B_OK)
+				return;
+		}
+	}
+
+	const std::vector<AudioDeviceFactory> fCandidates;
+	std::string fStreamName;
+	RenderFunc fRender = nullptr;
+	void* fUser = nullptr;
+	std::thread fOpener;
+
+	std::mutex fLock;
+		// guards the rest
+	std::unique_ptr<AudioDevice> fDevice;
+	AudioDevice* fOpening = nullptr;
+	bool fPlaying = false;
+	bool fClosing = false;
+};
+
+} // namespace
+
+std::unique_ptr<AudioDevice>
+CreateChosenAudioDevice(std::vector<AudioDeviceFactory> candidates)
+{
+	return std::unique_ptr<AudioDevice>(
+		new ChosenAudioDevice(std::move(candidates)));
+}
+
+std::vector<AudioDeviceFactory>
+AudioBackendOrder(const char* forced)
+{
+	if (forced != nullptr) {
+		if (strcmp(forced, "pipewire") == 0)
+			return { &CreatePipeWireAudioDevice };
+		if (strcmp(forced, "pulse") == 0)
+			return { &CreatePulseAudioDevice };
+		if (strcmp(forced, "sdl") == 0)
+			return { &CreateSdlAudioDevice };
+	}
+	return { &CreatePipeWireAudioDevice, &CreatePulseAudioDevice,
+		&CreateSdlAudioDevice };
+}
+
+std::vector<std::pair<std::string, std::string>>
+StreamProperties(const char* streamName, RoleSpelling spelling)
+{
+	// The desktop entry names the program after its executable, with a
+	// capital ("Belvo"), and installs its icon under the executable's own
+	// name ("belvo").
+	std::string icon = program_invocation_short_name;
+	std::string name = icon;
+	if (!name.empty() && name[0] >= 'a' && name[0] <= 'z')
+		name[0] = char(name[0] - 'a' + 'A');
+	// A reference tone is music to the desktop: it is routed, ducked and
+	// shown beside the music players, not with alerts or calls.
+	bool pipewire = spelling == kPipeWireRole;
+	std::vector<std::pair<std::string, std::string>> properties = {
+		{ "media.name", streamName != nullptr ? streamName : "" },
+		{ "application.name", name },
+		{ "application.icon_name", icon },
+		{ "media.role", pipewire ? "Music" : "music" },
+	};
+	// PipeWire's own key has a hyphen; mixers that speak PulseAudio's
+	// protocol to it read the underscore above.
+	if (pipewire)
+		properties.push_back({ "application.icon-name", icon });
+	return properties;
+}
+
+void
+ReportAudio(const char* what, const char* reason)
+{
+	if (reason != nullptr && reason[0] != '\0') {
+		fprintf(stderr, "%s: %s (%s)\n", program_invocation_short_name, what,
+			reason);
+	} else
+		fprintf(stderr, "%s: %s\n", program_invocation_short_name, what);
+}
+
+void
+RenderGate::Close()
+{
+	fOpen.store(false);
+	// A render call takes microseconds; yield to it rather than sleep.
+	for (int spins = 0; fInside.load() != 0; spins++) {
+		if (spins < 100)
+			std::this_thread::yield();
+		else
+			std::this_thread::sleep_for(std::chrono::microseconds(100));
+	}
+}
+
+} // namespace BPrivate

@@ -1,0 +1,205 @@
+// What the sound back ends decide without a server: which back end plays
+// (the first that opens, on a thread of its own), what the stream is called,
+// and how much PulseAudio is asked to buffer.
+
+#include "private/AudioDevice.h"
+#include "private/PulseBuffer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "../support/Watchdog.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using BPrivate::AudioDevice;
+
+// A back end whose Open() answers as it is told: at once with success or
+// failure, or only once it is cancelled.
+enum class Answer { kOpens, kFails, kHangsUntilCancelled };
+
+struct FakeLog {
+	std::mutex lock;
+	std::condition_variable changed;
+	std::vector<std::string> events;
+
+	void Add(const std::string& event)
+	{
+		std::lock_guard<std::mutex> guard(lock);
+		events.push_back(event);
+		changed.notify_all();
+	}
+
+	bool WaitFor(const std::string& event)
+	{
+		std::unique_lock<std::mutex> guard(lock);
+		return changed.wait_for(guard, 5s, [&] {
+			return std::find(events.begin(), events.end(), event) != events.end();
+		});
+	}
+};
+
+FakeLog* sLog = nullptr;
+
+template<Answer kAnswer, char kName>
+class FakeDevice : public AudioDevice {
+public:
+	static std::unique_ptr<AudioDevice> Create()
+	{
+		return std::unique_ptr<AudioDevice>(new FakeDevice);
+	}
+
+	status_t Open(const char*, RenderFunc, void*, media_raw_audio_format*) override
+	{
+		sLog->Add(std::string("open ") + kName);
+		if (kAnswer == Answer::kHangsUntilCancelled) {
+			std::unique_lock<std::mutex> guard(fLock);
+			fCancel.wait(guard, [this] { return fCancelled; });
+			return B_ERROR;
+		}
+		return kAnswer == Answer::kOpens ? B_OK : B_ERROR;
+	}
+	void Start() override { sLog->Add(std::string("start ") + kName); }
+	void Stop() override { sLog->Add(std::string("stop ") + kName); }
+	void Close() override {}
+	void Cancel() override
+	{
+		std::lock_guard<std::mutex> guard(fLock);
+		fCancelled = true;
+		fCancel.notify_all();
+	}
+
+private:
+	std::mutex fLock;
+	std::condition_variable fCancel;
+	bool fCancelled = false;
+};
+
+void
+IgnoreRender(void*, void*, size_t, const media_raw_audio_format&)
+{
+}
+
+class ChosenAudioDeviceTest : public ::testing::Test {
+protected:
+	void SetUp() override { sLog = &fLog; }
+	void TearDown() override { sLog = nullptr; }
+
+	FakeLog fLog;
+};
+
+TEST_F(ChosenAudioDeviceTest, PlaysThroughTheFirstBackEndThatOpens)
+{
+	Watchdog watchdog(30s, "chosen device fallback");
+	std::unique_ptr<AudioDevice> device = BPrivate::CreateChosenAudioDevice({
+		&FakeDevice<Answer::kFails, 'a'>::Create,
+		&FakeDevice<Answer::kOpens, 'b'>::Create,
+		&FakeDevice<Answer::kOpens, 'c'>::Create });
+	media_raw_audio_format format;
+	// Open does not wait for the back ends, and promises what they ask for.
+	ASSERT_EQ(device->Open("Kesto", &IgnoreRender, nullptr, &format), B_OK);
+	EXPECT_EQ(format.format, uint32(media_raw_audio_format::B_AUDIO_FLOAT));
+	EXPECT_EQ(format.frame_rate, 44100.0f);
+	// A start asked before any back end opened reaches the one that did.
+	device->Start();
+	ASSERT_TRUE(fLog.WaitFor("start b"));
+	device->Stop();
+	device->Close();
+
+	std::lock_guard<std::mutex> guard(fLog.lock);
+	EXPECT_EQ(fLog.events,
+		(std::vector<std::string>{ "open a", "open b", "start b", "stop b" }));
+}
+
+TEST_F(ChosenAudioDeviceTest, CloseCutsShortABackEndStillWaitingForItsServer)
+{
+	Watchdog watchdog(30s, "chosen device close while opening");
+	std::unique_ptr<AudioDevice> device = BPrivate::CreateChosenAudioDevice({
+		&FakeDevice<Answer::kHangsUntilCancelled, 'a'>::Create,
+		&FakeDevice<Answer::kOpens, 'b'>::Create });
+	media_raw_audio_format format;
+	ASSERT_EQ(device->Open("Kesto", &IgnoreRender, nullptr, &format), B_OK);
+	device->Start();
+	ASSERT_TRUE(fLog.WaitFor("open a"));
+	device->Close();
+
+	// Nothing after the one being opened is tried once closing has begun.
+	std::lock_guard<std::mutex> guard(fLog.lock);
+	EXPECT_EQ(fLog.events, (std::vector<std::string>{ "open a" }));
+}
+
+TEST(AudioBackendOrderTest, AllThreeInOrderUnlessOneIsNamed)
+{
+	using BPrivate::AudioDeviceFactory;
+	const AudioDeviceFactory all[] = { &BPrivate::CreatePipeWireAudioDevice,
+		&BPrivate::CreatePulseAudioDevice, &BPrivate::CreateSdlAudioDevice };
+	const struct {
+		const char* forced;
+		std::vector<AudioDeviceFactory> order;
+	} cases[] = {
+		{ nullptr, { all[0], all[1], all[2] } },
+		{ "", { all[0], all[1], all[2] } },
+		{ "jack", { all[0], all[1], all[2] } },
+		{ "pipewire", { all[0] } },
+		{ "pulse", { all[1] } },
+		{ "sdl", { all[2] } },
+	};
+	for (const auto& testCase : cases) {
+		EXPECT_EQ(BPrivate::AudioBackendOrder(testCase.forced), testCase.order)
+			<< (testCase.forced != nullptr ? testCase.forced : "(unset)");
+	}
+}
+
+TEST(StreamPropertiesTest, NameIconAndRoleAsTheVolumeControlsShowThem)
+{
+	// The executable's name stands for the program's: the desktop entry
+	// calls the program by it with a capital, and its icon by it as it is.
+	std::string icon = program_invocation_short_name;
+	std::string name = icon;
+	name[0] = char(toupper(name[0]));
+	for (BPrivate::RoleSpelling spelling
+			: { BPrivate::kPipeWireRole, BPrivate::kPulseAudioRole }) {
+		std::map<std::string, std::string> properties;
+		for (const auto& property : BPrivate::StreamProperties("Kesto", spelling))
+			properties[property.first] = property.second;
+		EXPECT_EQ(properties["media.name"], "Kesto");
+		EXPECT_EQ(properties["application.name"], name);
+		EXPECT_EQ(properties["application.icon_name"], icon);
+		EXPECT_EQ(properties["media.role"],
+			spelling == BPrivate::kPipeWireRole ? "Music" : "music");
+		if (spelling == BPrivate::kPipeWireRole) {
+			EXPECT_EQ(properties["application.icon-name"], icon);
+		}
+	}
+}
+
+TEST(PulseBufferAttributesTest, ShortEnoughToHearAPickYetLeavingTheSinkItsShare)
+{
+	for (uint32 channels : { 1u, 2u, 6u }) {
+		pa_buffer_attr attributes = BPrivate::PulseBufferAttributes(44100,
+			channels);
+		uint32 frameBytes = channels * sizeof(float);
+		double msPerByte = 1000.0 / (44100.0 * frameBytes);
+		EXPECT_EQ(attributes.tlength % frameBytes, 0u) << channels;
+		EXPECT_EQ(attributes.minreq % frameBytes, 0u) << channels;
+		// A new level waits behind the queue: heard within 50 ms.
+		EXPECT_LE(attributes.tlength * msPerByte, 50.0) << channels;
+		// The server sets two requests aside before giving the sink its
+		// latency; much more than a quarter leaves the sink nothing, and
+		// wakes the server all the time.
+		EXPECT_LE(attributes.minreq * 4, attributes.tlength) << channels;
+		EXPECT_GT(attributes.minreq, 0u) << channels;
+		EXPECT_LE(attributes.prebuf, attributes.tlength) << channels;
+	}
+}
+
+} // namespace
