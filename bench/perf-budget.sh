@@ -46,6 +46,8 @@
 # each program with every core kept busy by a loop of this script's, and
 # counts the dropouts in it (any run of zeros inside the tone, see
 # tests/e2e/Dropouts.h). It takes minutes, so it is asked for.
+# BELVO_AUDIO (pipewire, pulse or sdl) reaches the program, to measure one
+# back end on a server that would get another.
 #
 # Where the cost goes (the per-thread and per-process lines it prints), as
 # measured on a 2-core machine with the program's sound on SDL2's audio:
@@ -71,7 +73,7 @@ while [ $# -gt 0 ]; do
     --seconds) SECONDS_PLAYING=$2; shift 2 ;;
     --server) [ "$2" = both ] && SERVERS=(pulse pipewire) || SERVERS=("$2"); shift 2 ;;
     --load-soak) LOAD_SOAK=$2; shift 2 ;;
-    -h|--help) sed -n '2,48p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,50p' "$0"; exit 0 ;;
     *) BUILD_DIR=$(cd "$1" && pwd); shift ;;
   esac
 done
