@@ -18,9 +18,9 @@
 #                   open and the server starts asking for buffers;
 #   first sound     exec to the first sample that is not zero in the
 #                   recording of the sink's monitor, placed by where the
-#                   recorder was at exec (within the recorder's latency:
-#                   20 ms on PulseAudio, 100 ms on PipeWire, the same for
-#                   both programs);
+#                   recorder was at exec (just after one of its writes,
+#                   and from there by the clock; its own lag is the same
+#                   for both programs);
 #   CPU             user + system time over N seconds (20) while the tone
 #                   plays at full level, from /proc/PID/stat, per cent of
 #                   one core: the program's, and the sound server's over
@@ -141,6 +141,23 @@ first_sound() {  # FROM
   echo "$hi"
 }
 
+# The recorder writes in bursts, as much as its latency apart (100 ms on
+# PipeWire), so the recording's length says where "now" is only just after
+# a burst: waits for one, and leaves the recording time and the moment in
+# SYNC_T and SYNC_US. What is left is the recorder's steady lag, the same
+# for both programs.
+record_synced() {
+  local size0 size i
+  size0=$(stat -c %s "$RIG_RECORDING")
+  for (( i = 0; i < 200; i++ )); do
+    size=$(stat -c %s "$RIG_RECORDING")
+    [ "$size" != "$size0" ] && break
+    sleep 0.001
+  done
+  SYNC_US=$(rig_usec)
+  SYNC_T=$(rig_record_time)
+}
+
 # Waits for the sound server to announce a new stream after LINE lines of
 # the subscription log; prints the time it was read.
 stream_announced() {  # SKIP_LINES
@@ -181,10 +198,11 @@ measure() {
   fi
   local skip start_t start_us pid
   skip=$(wc -l <"$RIG_DIR/subscribe.log")
-  start_t=$(rig_record_time)
+  record_synced
   start_us=$(rig_usec)
   rig_spawn "$RIG_DIR/$kind.log" "$@"
   pid=$RIG_LAST_PID
+  start_t=$(awk -v t="$SYNC_T" -v a="$SYNC_US" -v b="$start_us" 'BEGIN { printf "%.4f", t + (b - a) / 1e6 }')
 
   if [ "$kind" = belvo ]; then
     rig_wait_for 10 eval "! rig_alive $watch"
