@@ -126,19 +126,16 @@ public:
 		Close();
 	}
 
-	status_t Open(const char* streamName, RenderFunc render, void* user,
-		media_raw_audio_format* format) override
+	status_t Connect() override
 	{
-		Close();
+		if (fThreadLoop != nullptr)
+			return B_OK;
 		if (!PipeWireSocketExists())
 			return B_ERROR;
 		fLibrary = LoadPipeWire();
 		if (fLibrary == nullptr)
 			return B_ERROR;
 		const PipeWireLibrary& pw = *fLibrary;
-		fStreamName = streamName != nullptr ? streamName : "";
-		fRender = render;
-		fUser = user;
 
 		fThreadLoop = pw.pw_thread_loop_new("belvo-pipewire", nullptr);
 		if (fThreadLoop == nullptr)
@@ -154,6 +151,26 @@ public:
 		fReconnectTimer = pw_loop_add_timer(fLoop, &_ReconnectTimerFired, this);
 		fNoSinkTimer = pw_loop_add_timer(fLoop, &_NoSinkTimerFired, this);
 		status_t status = _Connect();
+		pw.pw_thread_loop_unlock(fThreadLoop);
+		if (status != B_OK) {
+			Close();
+			return status;
+		}
+		return B_OK;
+	}
+
+	status_t Open(const char* streamName, RenderFunc render, void* user,
+		media_raw_audio_format* format) override
+	{
+		if (Connect() != B_OK)
+			return B_ERROR;
+		const PipeWireLibrary& pw = *fLibrary;
+		pw.pw_thread_loop_lock(fThreadLoop);
+		fStreamName = streamName != nullptr ? streamName : "";
+		fRender = render;
+		fUser = user;
+		fOpened = true;
+		status_t status = fStream == nullptr ? _CreateStream() : B_OK;
 		pw.pw_thread_loop_unlock(fThreadLoop);
 		if (status != B_OK) {
 			Close();
@@ -216,6 +233,7 @@ public:
 		fThreadLoop = nullptr;
 		fLoop = nullptr;
 		fPlaying = false;
+		fOpened = false;
 	}
 
 private:
@@ -240,7 +258,7 @@ private:
 	{
 		const PipeWireLibrary& pw = *fLibrary;
 		std::vector<std::pair<std::string, std::string>> properties
-			= StreamProperties(fStreamName.c_str(), kPipeWireRole);
+			= StreamProperties(nullptr, kPipeWireRole);
 
 		pw_properties* coreProperties = pw.pw_properties_new(nullptr, nullptr);
 		for (const auto& property : properties) {
@@ -276,13 +294,14 @@ private:
 			pw_registry_add_listener(fRegistry, &fRegistryListener,
 				&kRegistryEvents, this);
 		}
-		return _CreateStream(properties);
+		return fOpened ? _CreateStream() : B_OK;
 	}
 
-	status_t _CreateStream(
-		const std::vector<std::pair<std::string, std::string>>& properties)
+	status_t _CreateStream()
 	{
 		const PipeWireLibrary& pw = *fLibrary;
+		std::vector<std::pair<std::string, std::string>> properties
+			= StreamProperties(fStreamName.c_str(), kPipeWireRole);
 		// 1024 frames a cycle wakes the graph 43 times a second, and is the
 		// longest buffer the tone's glide is made for.
 		pw_properties* streamProperties = pw.pw_properties_new(
@@ -547,6 +566,7 @@ private:
 
 	// The thread loop's lock guards these.
 	bool fPlaying = false;
+	bool fOpened = false;
 	bool fLostReported = false;
 	bool fRefusedReported = false;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "private/AudioDevice.h"
 
@@ -17,12 +18,44 @@ SetAudioDeviceFactory(AudioDeviceFactory factory)
 	return sAudioDeviceFactory.exchange(factory);
 }
 
+static std::mutex sPreparedLock;
+static std::unique_ptr<AudioDevice> sPrepared;
+
+void
+PrepareAudioOutput()
+{
+	if (sAudioDeviceFactory.load() != nullptr)
+		return;
+	std::lock_guard<std::mutex> lock(sPreparedLock);
+	if (sPrepared == nullptr) {
+		sPrepared = CreateChosenAudioDevice(
+			AudioBackendOrder(getenv("BELVO_AUDIO")), true);
+	}
+}
+
+void
+DiscardPreparedAudioOutput()
+{
+	std::unique_ptr<AudioDevice> prepared;
+	{
+		std::lock_guard<std::mutex> lock(sPreparedLock);
+		prepared = std::move(sPrepared);
+	}
+	if (prepared != nullptr)
+		prepared->Close();
+}
+
 std::unique_ptr<AudioDevice>
 CreateAudioDevice()
 {
 	AudioDeviceFactory factory = sAudioDeviceFactory.load();
 	if (factory != nullptr)
 		return factory();
+	{
+		std::lock_guard<std::mutex> lock(sPreparedLock);
+		if (sPrepared != nullptr)
+			return std::move(sPrepared);
+	}
 	return CreateChosenAudioDevice(AudioBackendOrder(getenv("BELVO_AUDIO")));
 }
 
