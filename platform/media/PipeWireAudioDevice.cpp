@@ -316,6 +316,7 @@ private:
 		fStream = pw.pw_stream_new(fCore, fStreamName.c_str(), streamProperties);
 		if (fStream == nullptr)
 			return B_ERROR;
+		fProcessedStream.store(fStream);
 		static const pw_stream_events kStreamEvents = [] {
 			pw_stream_events events = {};
 			events.version = PW_VERSION_STREAM_EVENTS;
@@ -362,6 +363,7 @@ private:
 		if (fStream == nullptr)
 			return;
 		spa_hook_remove(&fStreamListener);
+		fProcessedStream.store(nullptr);
 		// Takes the stream off the data thread before it returns.
 		fLibrary->pw_stream_destroy(fStream);
 		fStream = nullptr;
@@ -500,13 +502,15 @@ private:
 	static void _Process(void* data)
 	{
 		PipeWireAudioDevice* self = static_cast<PipeWireAudioDevice*>(data);
-		pw_buffer* buffer = self->fLibrary->pw_stream_dequeue_buffer(
-			self->fStream);
+		pw_stream* stream = self->fProcessedStream.load(std::memory_order_acquire);
+		if (stream == nullptr)
+			return;
+		pw_buffer* buffer = self->fLibrary->pw_stream_dequeue_buffer(stream);
 		if (buffer == nullptr)
 			return;
 		spa_data& block = buffer->buffer->datas[0];
 		if (block.data == nullptr) {
-			self->fLibrary->pw_stream_queue_buffer(self->fStream, buffer);
+			self->fLibrary->pw_stream_queue_buffer(stream, buffer);
 			return;
 		}
 
@@ -537,7 +541,7 @@ private:
 		block.chunk->offset = 0;
 		block.chunk->stride = int32_t(stride);
 		block.chunk->size = uint32_t(size);
-		self->fLibrary->pw_stream_queue_buffer(self->fStream, buffer);
+		self->fLibrary->pw_stream_queue_buffer(stream, buffer);
 	}
 
 	const PipeWireLibrary* fLibrary = nullptr;
@@ -559,7 +563,9 @@ private:
 	spa_source* fReconnectTimer = nullptr;
 	spa_source* fNoSinkTimer = nullptr;
 
-	// Read by the data thread, written when the format is negotiated.
+	// Read by the data thread: the stream it serves (cleared before the
+	// stream goes), and the format as negotiated.
+	std::atomic<pw_stream*> fProcessedStream{nullptr};
 	std::atomic<uint32> fChannels{kAudioChannels};
 	std::atomic<uint32> fSampleFormat{SPA_AUDIO_FORMAT_F32};
 	std::atomic<uint32> fRate{kAudioFrameRate};
