@@ -1,5 +1,6 @@
 #include <Application.h>
 
+#include <private/AudioDevice.h>
 #include <private/Display.h>
 
 #include <cstdio>
@@ -129,6 +130,7 @@ BApplication::~BApplication()
 	// Every window is gone by now, but their threads may still be finishing;
 	// the display closes after them.
 	BPrivate::Display::Shutdown();
+	BPrivate::DiscardPreparedAudioOutput();
 }
 
 status_t
@@ -263,12 +265,17 @@ BApplication::_Init(const char* signature)
 
 	_GuardLaunch();
 
+	// The sound server is connected to while the display starts, so that
+	// the first sound waits for the slower of the two, not for both.
+	BPrivate::PrepareAudioOutput();
+
 	// Without a display there is nothing this program can show: say so in
 	// one line and end, before any window or sound is made.
 	std::string displayError;
 	if (!BPrivate::Display::Start(&displayError)) {
 		fprintf(stderr, "%s: %s\n", program_invocation_short_name,
 			displayError.c_str());
+		BPrivate::DiscardPreparedAudioOutput();
 		fSignalWatcher.reset();
 		exit(1);
 	}

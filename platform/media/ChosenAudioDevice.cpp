@@ -2,16 +2,18 @@
  * The device a BSoundPlayer gets: it tries the back ends in order on a
  * thread of its own ("opener") and plays through the first that opens.
  *
- * Opening never holds up the caller. The player is made while the window is
- * being built, and finding the sound server, loading its library and
- * connecting take a few milliseconds that are better spent beside the
- * window's own start-up than before it. Start and Stop asked before a back
- * end has opened are remembered and applied when it does.
+ * Opening never holds up the caller. Finding the sound server, loading its
+ * library and connecting take milliseconds that are better spent beside the
+ * display's start-up than after it: the application prepares a device
+ * (connects it, with no stream yet) before it connects to the display, and
+ * the first player takes that device over. Start and Stop asked before a
+ * back end has opened are remembered and applied when it does.
  */
 #include "private/AudioDevice.h"
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -34,16 +36,30 @@ public:
 		Close();
 	}
 
+	// Starts connecting to the first server that answers.
+	void Prepare()
+	{
+		std::lock_guard<std::mutex> lock(fLock);
+		if (!fOpener.joinable() && !fCandidates.empty())
+			fOpener = std::thread(&ChosenAudioDevice::_OpenFirst, this);
+	}
+
 	status_t Open(const char* streamName, RenderFunc render, void* user,
 		media_raw_audio_format* format) override
 	{
-		Close();
 		if (fCandidates.empty())
 			return B_ERROR;
-		fStreamName = streamName != nullptr ? streamName : "";
-		fRender = render;
-		fUser = user;
-		fClosing = false;
+		{
+			std::lock_guard<std::mutex> lock(fLock);
+			if (fOpenAsked || fClosing)
+				return B_ERROR;
+			fStreamName = streamName != nullptr ? streamName : "";
+			fRender = render;
+			fUser = user;
+			fOpenAsked = true;
+		}
+		fOpenWanted.notify_all();
+		Prepare();
 
 		// What every back end asks its server for; each render call is
 		// handed its own buffer's format all the same.
@@ -54,8 +70,6 @@ public:
 		promised.byte_order = B_MEDIA_HOST_ENDIAN;
 		promised.buffer_size = kMaxRenderFrames * kAudioChannels * sizeof(float);
 		*format = promised;
-
-		fOpener = std::thread(&ChosenAudioDevice::_OpenFirst, this);
 		return B_OK;
 	}
 
@@ -83,6 +97,7 @@ public:
 			if (fOpening != nullptr)
 				fOpening->Cancel();
 		}
+		fOpenWanted.notify_all();
 		if (fOpener.joinable())
 			fOpener.join();
 		std::unique_ptr<AudioDevice> device;
@@ -108,9 +123,18 @@ private:
 					return;
 				fOpening = device.get();
 			}
-			media_raw_audio_format format;
-			status_t status = device->Open(fStreamName.c_str(), fRender, fUser,
-				&format);
+			status_t status = device->Connect();
+			if (status == B_OK) {
+				// Connected: the stream waits for someone to play.
+				std::unique_lock<std::mutex> lock(fLock);
+				fOpenWanted.wait(lock, [this] { return fOpenAsked || fClosing; });
+				if (!fClosing) {
+					lock.unlock();
+					media_raw_audio_format format;
+					status = device->Open(fStreamName.c_str(), fRender, fUser,
+						&format);
+				}
+			}
 			{
 				std::lock_guard<std::mutex> lock(fLock);
 				fOpening = nullptr;
@@ -122,7 +146,8 @@ private:
 				}
 			}
 			device->Close();
-			if (status == B_OK)
+			std::lock_guard<std::mutex> lock(fLock);
+			if (fClosing)
 				return;
 		}
 	}
@@ -134,20 +159,26 @@ private:
 	std::thread fOpener;
 
 	std::mutex fLock;
-		// guards the rest
+		// guards the rest, and the stream's name and render function
+		// until fOpenAsked is set
+	std::condition_variable fOpenWanted;
 	std::unique_ptr<AudioDevice> fDevice;
 	AudioDevice* fOpening = nullptr;
 	bool fPlaying = false;
+	bool fOpenAsked = false;
 	bool fClosing = false;
 };
 
 } // namespace
 
 std::unique_ptr<AudioDevice>
-CreateChosenAudioDevice(std::vector<AudioDeviceFactory> candidates)
+CreateChosenAudioDevice(std::vector<AudioDeviceFactory> candidates,
+	bool connectNow)
 {
-	return std::unique_ptr<AudioDevice>(
-		new ChosenAudioDevice(std::move(candidates)));
+	ChosenAudioDevice* device = new ChosenAudioDevice(std::move(candidates));
+	if (connectNow)
+		device->Prepare();
+	return std::unique_ptr<AudioDevice>(device);
 }
 
 std::vector<AudioDeviceFactory>

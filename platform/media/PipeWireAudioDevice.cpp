@@ -126,19 +126,16 @@ public:
 		Close();
 	}
 
-	status_t Open(const char* streamName, RenderFunc render, void* user,
-		media_raw_audio_format* format) override
+	status_t Connect() override
 	{
-		Close();
+		if (fThreadLoop != nullptr)
+			return B_OK;
 		if (!PipeWireSocketExists())
 			return B_ERROR;
 		fLibrary = LoadPipeWire();
 		if (fLibrary == nullptr)
 			return B_ERROR;
 		const PipeWireLibrary& pw = *fLibrary;
-		fStreamName = streamName != nullptr ? streamName : "";
-		fRender = render;
-		fUser = user;
 
 		fThreadLoop = pw.pw_thread_loop_new("belvo-pipewire", nullptr);
 		if (fThreadLoop == nullptr)
@@ -154,6 +151,26 @@ public:
 		fReconnectTimer = pw_loop_add_timer(fLoop, &_ReconnectTimerFired, this);
 		fNoSinkTimer = pw_loop_add_timer(fLoop, &_NoSinkTimerFired, this);
 		status_t status = _Connect();
+		pw.pw_thread_loop_unlock(fThreadLoop);
+		if (status != B_OK) {
+			Close();
+			return status;
+		}
+		return B_OK;
+	}
+
+	status_t Open(const char* streamName, RenderFunc render, void* user,
+		media_raw_audio_format* format) override
+	{
+		if (Connect() != B_OK)
+			return B_ERROR;
+		const PipeWireLibrary& pw = *fLibrary;
+		pw.pw_thread_loop_lock(fThreadLoop);
+		fStreamName = streamName != nullptr ? streamName : "";
+		fRender = render;
+		fUser = user;
+		fOpened = true;
+		status_t status = fStream == nullptr ? _CreateStream() : B_OK;
 		pw.pw_thread_loop_unlock(fThreadLoop);
 		if (status != B_OK) {
 			Close();
@@ -216,6 +233,7 @@ public:
 		fThreadLoop = nullptr;
 		fLoop = nullptr;
 		fPlaying = false;
+		fOpened = false;
 	}
 
 private:
@@ -240,7 +258,7 @@ private:
 	{
 		const PipeWireLibrary& pw = *fLibrary;
 		std::vector<std::pair<std::string, std::string>> properties
-			= StreamProperties(fStreamName.c_str(), kPipeWireRole);
+			= StreamProperties(nullptr, kPipeWireRole);
 
 		pw_properties* coreProperties = pw.pw_properties_new(nullptr, nullptr);
 		for (const auto& property : properties) {
@@ -276,13 +294,14 @@ private:
 			pw_registry_add_listener(fRegistry, &fRegistryListener,
 				&kRegistryEvents, this);
 		}
-		return _CreateStream(properties);
+		return fOpened ? _CreateStream() : B_OK;
 	}
 
-	status_t _CreateStream(
-		const std::vector<std::pair<std::string, std::string>>& properties)
+	status_t _CreateStream()
 	{
 		const PipeWireLibrary& pw = *fLibrary;
+		std::vector<std::pair<std::string, std::string>> properties
+			= StreamProperties(fStreamName.c_str(), kPipeWireRole);
 		// 1024 frames a cycle wakes the graph 43 times a second, and is the
 		// longest buffer the tone's glide is made for.
 		pw_properties* streamProperties = pw.pw_properties_new(
@@ -297,6 +316,7 @@ private:
 		fStream = pw.pw_stream_new(fCore, fStreamName.c_str(), streamProperties);
 		if (fStream == nullptr)
 			return B_ERROR;
+		fProcessedStream.store(fStream);
 		static const pw_stream_events kStreamEvents = [] {
 			pw_stream_events events = {};
 			events.version = PW_VERSION_STREAM_EVENTS;
@@ -343,6 +363,7 @@ private:
 		if (fStream == nullptr)
 			return;
 		spa_hook_remove(&fStreamListener);
+		fProcessedStream.store(nullptr);
 		// Takes the stream off the data thread before it returns.
 		fLibrary->pw_stream_destroy(fStream);
 		fStream = nullptr;
@@ -481,13 +502,15 @@ private:
 	static void _Process(void* data)
 	{
 		PipeWireAudioDevice* self = static_cast<PipeWireAudioDevice*>(data);
-		pw_buffer* buffer = self->fLibrary->pw_stream_dequeue_buffer(
-			self->fStream);
+		pw_stream* stream = self->fProcessedStream.load(std::memory_order_acquire);
+		if (stream == nullptr)
+			return;
+		pw_buffer* buffer = self->fLibrary->pw_stream_dequeue_buffer(stream);
 		if (buffer == nullptr)
 			return;
 		spa_data& block = buffer->buffer->datas[0];
 		if (block.data == nullptr) {
-			self->fLibrary->pw_stream_queue_buffer(self->fStream, buffer);
+			self->fLibrary->pw_stream_queue_buffer(stream, buffer);
 			return;
 		}
 
@@ -518,7 +541,7 @@ private:
 		block.chunk->offset = 0;
 		block.chunk->stride = int32_t(stride);
 		block.chunk->size = uint32_t(size);
-		self->fLibrary->pw_stream_queue_buffer(self->fStream, buffer);
+		self->fLibrary->pw_stream_queue_buffer(stream, buffer);
 	}
 
 	const PipeWireLibrary* fLibrary = nullptr;
@@ -540,13 +563,16 @@ private:
 	spa_source* fReconnectTimer = nullptr;
 	spa_source* fNoSinkTimer = nullptr;
 
-	// Read by the data thread, written when the format is negotiated.
+	// Read by the data thread: the stream it serves (cleared before the
+	// stream goes), and the format as negotiated.
+	std::atomic<pw_stream*> fProcessedStream{nullptr};
 	std::atomic<uint32> fChannels{kAudioChannels};
 	std::atomic<uint32> fSampleFormat{SPA_AUDIO_FORMAT_F32};
 	std::atomic<uint32> fRate{kAudioFrameRate};
 
 	// The thread loop's lock guards these.
 	bool fPlaying = false;
+	bool fOpened = false;
 	bool fLostReported = false;
 	bool fRefusedReported = false;
 };

@@ -154,17 +154,14 @@ public:
 		Close();
 	}
 
-	status_t Open(const char* streamName, RenderFunc render, void* user,
-		media_raw_audio_format* format) override
+	status_t Connect() override
 	{
-		Close();
+		if (fLoop != nullptr)
+			return B_OK;
 		fLibrary = LoadPulse();
 		if (fLibrary == nullptr)
 			return B_ERROR;
 		const PulseLibrary& pa = *fLibrary;
-		fStreamName = streamName != nullptr ? streamName : "";
-		fRender = render;
-		fUser = user;
 
 		pa_threaded_mainloop* loop = pa.pa_threaded_mainloop_new();
 		if (loop == nullptr)
@@ -174,6 +171,7 @@ public:
 			if (fCancelled)
 				return pa.pa_threaded_mainloop_free(loop), B_ERROR;
 			fLoop = loop;
+			fLoopToSignal = loop;
 		}
 		pa.pa_threaded_mainloop_set_name(fLoop, "belvo-pulse");
 		if (pa.pa_threaded_mainloop_start(fLoop) < 0) {
@@ -181,8 +179,9 @@ public:
 			return B_ERROR;
 		}
 
-		pa.pa_threaded_mainloop_once_unlocked(fLoop, &_RaisePriority, nullptr);
 		pa.pa_threaded_mainloop_lock(fLoop);
+		// (Like every call that adds to the main loop, under its lock.)
+		pa.pa_threaded_mainloop_once_unlocked(fLoop, &_RaisePriority, nullptr);
 		fApi = pa.pa_threaded_mainloop_get_api(fLoop);
 		fWaitingForAnswer = true;
 		bool connecting = _Connect();
@@ -203,6 +202,24 @@ public:
 			Close();
 			return B_ERROR;
 		}
+		return B_OK;
+	}
+
+	status_t Open(const char* streamName, RenderFunc render, void* user,
+		media_raw_audio_format* format) override
+	{
+		if (Connect() != B_OK)
+			return B_ERROR;
+		const PulseLibrary& pa = *fLibrary;
+		pa.pa_threaded_mainloop_lock(fLoop);
+		fStreamName = streamName != nullptr ? streamName : "";
+		fRender = render;
+		fUser = user;
+		fOpened = true;
+		if (fContext != nullptr && fStream == nullptr
+			&& pa.pa_context_get_state(fContext) == PA_CONTEXT_READY)
+			_CreateStream();
+		pa.pa_threaded_mainloop_unlock(fLoop);
 
 		memset(format, 0, sizeof(*format));
 		format->frame_rate = kAudioFrameRate;
@@ -238,10 +255,12 @@ public:
 	void Close() override
 	{
 		fGate.Close();
-		pa_threaded_mainloop* loop;
+		pa_threaded_mainloop* loop = fLoop;
 		{
+			// Taken off at once, so that a Cancel() from another thread
+			// never signals a main loop being freed.
 			std::lock_guard<std::mutex> lock(fCancelLock);
-			loop = fLoop;
+			fLoopToSignal = nullptr;
 		}
 		if (loop == nullptr)
 			return;
@@ -254,20 +273,20 @@ public:
 		// holds up nobody's close.
 		pa.pa_threaded_mainloop_stop(loop);
 		pa.pa_threaded_mainloop_free(loop);
-		std::lock_guard<std::mutex> lock(fCancelLock);
 		fLoop = nullptr;
 		fApi = nullptr;
 		fPlaying = false;
+		fOpened = false;
 	}
 
 	void Cancel() override
 	{
 		std::lock_guard<std::mutex> lock(fCancelLock);
 		fCancelled = true;
-		if (fLoop != nullptr) {
-			fLibrary->pa_threaded_mainloop_lock(fLoop);
-			fLibrary->pa_threaded_mainloop_signal(fLoop, 0);
-			fLibrary->pa_threaded_mainloop_unlock(fLoop);
+		if (fLoopToSignal != nullptr) {
+			fLibrary->pa_threaded_mainloop_lock(fLoopToSignal);
+			fLibrary->pa_threaded_mainloop_signal(fLoopToSignal, 0);
+			fLibrary->pa_threaded_mainloop_unlock(fLoopToSignal);
 		}
 	}
 
@@ -427,7 +446,7 @@ private:
 		if (self->fContext == nullptr) {
 			if (!self->_Connect())
 				self->_StartTimer(kReconnectDelay);
-		} else if (self->fStream == nullptr
+		} else if (self->fOpened && self->fStream == nullptr
 			&& self->fLibrary->pa_context_get_state(self->fContext)
 				== PA_CONTEXT_READY) {
 			self->_CreateStream();
@@ -457,7 +476,8 @@ private:
 					nullptr, nullptr);
 				if (operation != nullptr)
 					pa.pa_operation_unref(operation);
-				self->_CreateStream();
+				if (self->fOpened)
+					self->_CreateStream();
 				break;
 			}
 			case PA_CONTEXT_FAILED:
@@ -517,7 +537,8 @@ private:
 		if (facility == PA_SUBSCRIPTION_EVENT_SERVER)
 			self->_FollowDefault();
 		else if (facility == PA_SUBSCRIPTION_EVENT_SINK
-			&& what == PA_SUBSCRIPTION_EVENT_NEW && self->fStream == nullptr) {
+			&& what == PA_SUBSCRIPTION_EVENT_NEW && self->fOpened
+			&& self->fStream == nullptr) {
 			// A sink to play on at last.
 			self->_CancelTimer();
 			self->_CreateStream();
@@ -635,9 +656,12 @@ private:
 	void* fUser = nullptr;
 	RenderGate fGate;
 
-	std::mutex fCancelLock;
-		// guards fLoop's publication against Cancel()
+	// Open(), Connect() and Close() come from one thread at a time (the
+	// chosen device's), Cancel() from another.
 	pa_threaded_mainloop* fLoop = nullptr;
+	std::mutex fCancelLock;
+		// guards fLoopToSignal, the loop that Cancel() may wake
+	pa_threaded_mainloop* fLoopToSignal = nullptr;
 	std::atomic<bool> fCancelled{false};
 
 	// The main loop's lock guards these.
@@ -646,6 +670,7 @@ private:
 	pa_stream* fStream = nullptr;
 	pa_time_event* fTimer = nullptr;
 	bool fPlaying = false;
+	bool fOpened = false;
 	bool fWaitingForAnswer = false;
 	bool fEverReady = false;
 	bool fLostReported = false;

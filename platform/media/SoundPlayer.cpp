@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "private/AudioDevice.h"
 
@@ -17,12 +18,44 @@ SetAudioDeviceFactory(AudioDeviceFactory factory)
 	return sAudioDeviceFactory.exchange(factory);
 }
 
+static std::mutex sPreparedLock;
+static std::unique_ptr<AudioDevice> sPrepared;
+
+void
+PrepareAudioOutput()
+{
+	if (sAudioDeviceFactory.load() != nullptr)
+		return;
+	std::lock_guard<std::mutex> lock(sPreparedLock);
+	if (sPrepared == nullptr) {
+		sPrepared = CreateChosenAudioDevice(
+			AudioBackendOrder(getenv("BELVO_AUDIO")), true);
+	}
+}
+
+void
+DiscardPreparedAudioOutput()
+{
+	std::unique_ptr<AudioDevice> prepared;
+	{
+		std::lock_guard<std::mutex> lock(sPreparedLock);
+		prepared = std::move(sPrepared);
+	}
+	if (prepared != nullptr)
+		prepared->Close();
+}
+
 std::unique_ptr<AudioDevice>
 CreateAudioDevice()
 {
 	AudioDeviceFactory factory = sAudioDeviceFactory.load();
 	if (factory != nullptr)
 		return factory();
+	{
+		std::lock_guard<std::mutex> lock(sPreparedLock);
+		if (sPrepared != nullptr)
+			return std::move(sPrepared);
+	}
 	return CreateChosenAudioDevice(AudioBackendOrder(getenv("BELVO_AUDIO")));
 }
 
@@ -185,3 +218,23 @@ BSoundPlayer::_Notify(sound_player_notification what)
 	if (notifier != nullptr)
 		notifier(fCookie.load(), what, this);
 }
+
+
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define BELVO_THREAD_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(BELVO_THREAD_SANITIZER)
+// The sound servers' client libraries are not built for ThreadSanitizer,
+// which so misses how they hand their own locks between their threads
+// (libpulse wakes its main loop's thread through eventfds and atomics of
+// its own) and reports a race on the lock itself. Only those reports are
+// set aside: a race in our own code, even one running on a library's
+// thread, is still reported.
+extern "C" const char*
+__tsan_default_suppressions()
+{
+	return "race:pa_mutex_lock\nrace:pa_mutex_unlock\n";
+}
+#endif

@@ -28,6 +28,10 @@ public:
 
 	virtual						~AudioDevice() = default;
 
+	// Connects to the sound server without making a stream yet, so that
+	// Open() has less to do; fails when no server answers. Open() connects
+	// by itself when this was not called.
+	virtual	status_t			Connect() { return B_OK; }
 	// Opens the default output. On success, *format is what render calls
 	// are meant to be handed; each call is handed its own buffer's format,
 	// which is what counts. Does not start rendering.
@@ -62,9 +66,17 @@ std::unique_ptr<AudioDevice> CreatePulseAudioDevice();
 std::unique_ptr<AudioDevice> CreateSdlAudioDevice();
 
 // Tries each factory in turn, on a thread of its own, and plays through the
-// first whose Open() succeeds. Its own Open() returns at once.
+// first that connects and opens. Its own Open() returns at once, and may be
+// called only once. With connectNow, connecting begins before Open().
 std::unique_ptr<AudioDevice> CreateChosenAudioDevice(
-	std::vector<AudioDeviceFactory> candidates);
+	std::vector<AudioDeviceFactory> candidates, bool connectNow = false);
+
+// Connects to the sound server in the background before any player exists
+// (the application does this before it connects to the display); the next
+// player made takes that connection over. Nothing is prepared while a test
+// factory is in force. The discard lets go of a connection nobody took.
+void PrepareAudioOutput();
+void DiscardPreparedAudioOutput();
 
 // Which back ends to try, in order. BELVO_AUDIO ("pipewire", "pulse" or
 // "sdl") names the one to use alone, for tests and measurements; anything
