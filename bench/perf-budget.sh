@@ -50,16 +50,20 @@
 # back end on a server that would get another.
 #
 # Where the cost goes (the per-thread and per-process lines it prints), as
-# measured on a 2-core machine with the program's sound on SDL2's audio:
-# nearly all of the program's CPU and wake-ups are SDL's audio thread
-# (1.2 % of a core and about 300 wake-ups a second, for 43 buffers a second
-# of 1024 frames); its window threads sleep while nothing is picked (0 to 2
-# wake-ups a second). The larger part of the machine's cost is the
-# server's: PulseAudio spent 4 % with it against 1.4 % with play; on
-# PipeWire pipewire-pulse spent 2.4 % and pipewire 1.5 % against 0.6 % and
-# 0.3 %, the graph running at the 256-frame quantum pipewire-pulse makes of
-# SDL's buffer request where play gets 2048. WirePlumber spends nothing
-# while a stream plays.
+# measured on a 2-core machine: on PipeWire nearly all of the program's
+# CPU and wake-ups are PipeWire's data thread (unnamed, "belvo": 0.2 % of a
+# core and one wake-up for each 1024-frame cycle, 43 a second), on
+# PulseAudio libpulse's main loop thread ("belvo-pulse": 0.6 %, about 110
+# wake-ups a second, one for each request of the server); the window's
+# threads and PipeWire's main loop thread sleep while nothing is picked.
+# The larger part is the server's: pulseaudio, 2 % beside play's 1.8 %; on
+# PipeWire, pipewire running the graph (0.5 %, 0.25 % at play's 2048-frame
+# quantum) and pipewire-pulse, which serves the recorder (0.5 % whatever
+# plays). WirePlumber spends nothing while a stream plays. On SDL2's audio
+# the program's own share was SDL's audio thread, 1.2 % and about 300
+# wake-ups a second, and the server's 4 % on PulseAudio, and on PipeWire
+# 2.4 % + 1.5 % at the 256-frame quantum pipewire-pulse made of SDL's
+# buffer request.
 set -uo pipefail
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -267,7 +271,7 @@ measure() {
   P_RSS=$(awk -v k="$(status_kb "$pid" VmRSS)" 'BEGIN { printf "%.1f", k / 1024 }')
   P_SMAPS=$(awk '/^[0-9a-f]+-[0-9a-f]+ / { name = $6 == "" ? "[anonymous]" : $6 }
     /^Rss:/ { rss[name] += $2 }
-    END { for (n in rss) printf "%8d kB  %s\n", rss[n], n }' "/proc/$pid/smaps" | sort -rn | head -n 8)
+    END { for (n in rss) printf "%8d kB  %s\n", rss[n], n }' "/proc/$pid/smaps" | sort -rn | head -n 14)
 
   # The close request, to the end.
   local close_us
