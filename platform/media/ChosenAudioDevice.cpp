@@ -63,13 +63,7 @@ public:
 
 		// What every back end asks its server for; each render call is
 		// handed its own buffer's format all the same.
-		media_raw_audio_format promised = {};
-		promised.frame_rate = kAudioFrameRate;
-		promised.channel_count = kAudioChannels;
-		promised.format = media_raw_audio_format::B_AUDIO_FLOAT;
-		promised.byte_order = B_MEDIA_HOST_ENDIAN;
-		promised.buffer_size = kMaxRenderFrames * kAudioChannels * sizeof(float);
-		*format = promised;
+		*format = RequestedAudioFormat();
 		return B_OK;
 	}
 
@@ -220,6 +214,18 @@ StreamProperties(const char* streamName, RoleSpelling spelling)
 	if (pipewire)
 		properties.push_back({ "application.icon-name", icon });
 	return properties;
+}
+
+media_raw_audio_format
+RequestedAudioFormat()
+{
+	media_raw_audio_format format = {};
+	format.frame_rate = kAudioFrameRate;
+	format.channel_count = kAudioChannels;
+	format.format = media_raw_audio_format::B_AUDIO_FLOAT;
+	format.byte_order = B_MEDIA_HOST_ENDIAN;
+	format.buffer_size = kMaxRenderFrames * kAudioChannels * sizeof(float);
+	return format;
 }
 
 void
