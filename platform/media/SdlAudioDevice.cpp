@@ -235,11 +235,12 @@ private:
 	void _Watch()
 	{
 		// A lost device is looked for again twice a second at first, so the
-		// sound comes back soon after its server; after that every three
+		// sound comes back soon after its server; after that every ten
 		// seconds, since each attempt starts SDL's audio and probes every
-		// driver.
+		// driver (which also leaves SDL and ALSA a little bigger each time,
+		// about 130 bytes).
 		const int kEagerAttempts = 3;
-		const int kWakesBetweenLaterAttempts = 6;
+		const int kWakesBetweenLaterAttempts = 20;
 		int wakesWithout = 0;
 		std::unique_lock<std::mutex> lock(fLock);
 		while (!fQuit) {
