@@ -10,6 +10,7 @@
  * back end has opened are remembered and applied when it does.
  */
 #include "private/AudioDevice.h"
+#include "private/SdlLibrary.h"
 
 #include <cerrno>
 #include <chrono>
@@ -106,6 +107,12 @@ public:
 
 private:
 	void _OpenFirst()
+	{
+		_OpenFirstThatAnswers();
+		ForgetSdlThreadState();
+	}
+
+	void _OpenFirstThatAnswers()
 	{
 		for (AudioDeviceFactory factory : fCandidates) {
 			std::unique_ptr<AudioDevice> device = factory();

@@ -45,7 +45,7 @@ namespace {
 	X(pa_threaded_mainloop_signal) \
 	X(pa_threaded_mainloop_get_api) \
 	X(pa_threaded_mainloop_set_name) \
-	X(pa_threaded_mainloop_once_unlocked) \
+	X(pa_threaded_mainloop_in_thread) \
 	X(pa_proplist_new) \
 	X(pa_proplist_free) \
 	X(pa_proplist_sets) \
@@ -180,8 +180,6 @@ public:
 		}
 
 		pa.pa_threaded_mainloop_lock(fLoop);
-		// (Like every call that adds to the main loop, under its lock.)
-		pa.pa_threaded_mainloop_once_unlocked(fLoop, &_RaisePriority, nullptr);
 		fApi = pa.pa_threaded_mainloop_get_api(fLoop);
 		fWaitingForAnswer = true;
 		bool connecting = _Connect();
@@ -286,11 +284,12 @@ public:
 	}
 
 private:
-	// Once, on the main loop's thread: the tone is written there, and a busy
-	// machine must not keep it waiting. Real-time round-robin at the
-	// server's own default priority where the process may, else the nice
-	// level PulseAudio gives its clients' threads, else as it is.
-	static void _RaisePriority(pa_threaded_mainloop*, void*)
+	// Once, on the main loop's thread (from its first callback): the tone is
+	// written there, and a busy machine must not keep it waiting. Real-time
+	// round-robin at the server's own default priority where the process
+	// may, else the nice level PulseAudio gives its clients' threads, else
+	// as it is.
+	static void _RaisePriority()
 	{
 		sched_param parameters = {};
 		parameters.sched_priority = 5;
@@ -460,6 +459,12 @@ private:
 	{
 		PulseAudioDevice* self = static_cast<PulseAudioDevice*>(data);
 		const PulseLibrary& pa = *self->fLibrary;
+		// (Connecting calls back on the caller's thread first.)
+		if (!self->fPriorityRaised
+			&& pa.pa_threaded_mainloop_in_thread(self->fLoop)) {
+			_RaisePriority();
+			self->fPriorityRaised = true;
+		}
 		switch (pa.pa_context_get_state(context)) {
 			case PA_CONTEXT_READY:
 			{
@@ -666,6 +671,7 @@ private:
 	pa_time_event* fTimer = nullptr;
 	bool fPlaying = false;
 	bool fOpened = false;
+	bool fPriorityRaised = false;
 	bool fWaitingForAnswer = false;
 	bool fEverReady = false;
 	bool fLostReported = false;

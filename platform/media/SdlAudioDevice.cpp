@@ -161,6 +161,7 @@ public:
 			SDL_CloseAudioDevice(device);
 			if (subsystem)
 				QuitSdlSubsystem(SDL_INIT_AUDIO);
+			ForgetSdlThreadState();
 		}).detach();
 	}
 
@@ -261,6 +262,7 @@ private:
 			if (_OpenLocked(false) == B_OK && fPlaying)
 				SDL_PauseAudioDevice(fDevice, 0);
 		}
+		ForgetSdlThreadState();
 	}
 
 	static void _Callback(void* userdata, Uint8* stream, int length)
