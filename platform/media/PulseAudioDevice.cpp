@@ -72,6 +72,8 @@ namespace {
 	X(pa_stream_set_state_callback) \
 	X(pa_stream_set_write_callback) \
 	X(pa_stream_set_moved_callback) \
+	X(pa_stream_set_underflow_callback) \
+	X(pa_stream_set_buffer_attr) \
 	X(pa_stream_begin_write) \
 	X(pa_stream_cancel_write) \
 	X(pa_stream_write) \
@@ -119,7 +121,7 @@ const pa_usec_t kFirstAnswerWait = 1500 * 1000;
 } // namespace
 
 pa_buffer_attr
-PulseBufferAttributes(uint32 frameRate, uint32 channels)
+PulseBufferAttributes(uint32 frameRate, uint32 channels, uint32 underruns)
 {
 	// The whole latency, server and client together (the stream asks for
 	// PA_STREAM_ADJUST_LATENCY), is kept short enough that a pick is heard
@@ -131,13 +133,22 @@ PulseBufferAttributes(uint32 frameRate, uint32 channels)
 	// (measured: 78 us of sink latency and five times the server's CPU at
 	// 40 ms and 20 ms). 45 ms and 10 ms give the sink about 8 ms and keep
 	// 35 ms queued against a busy machine.
+	//
+	// A machine that stalls longer than that (a loaded virtual machine
+	// stops for 50 to 100 ms at times) runs the stream dry, which is heard
+	// as a click. Once that has happened the target is four times as long,
+	// 180 ms, trading how soon a pick is heard for an unbroken tone there.
+	// (Doubling it a step at a time let the same machine run dry again.)
 	const uint32 kTargetMilliseconds = 45;
 	const uint32 kRequestMilliseconds = 10;
+	uint32 scale = underruns == 0 ? 1 : 4;
 	uint32 frameBytes = channels * sizeof(float);
 	pa_buffer_attr attributes;
 	attributes.maxlength = uint32(-1);
-	attributes.tlength = frameRate * kTargetMilliseconds / 1000 * frameBytes;
-	attributes.minreq = frameRate * kRequestMilliseconds / 1000 * frameBytes;
+	attributes.tlength = frameRate * kTargetMilliseconds * scale / 1000
+		* frameBytes;
+	attributes.minreq = frameRate * kRequestMilliseconds * scale / 1000
+		* frameBytes;
 	// Playing starts (and starts again after running dry) once the queue
 	// holds a full target, so that it does not run dry again at once.
 	attributes.prebuf = attributes.tlength;
@@ -364,8 +375,9 @@ private:
 		pa.pa_stream_set_state_callback(fStream, &_StreamState, this);
 		pa.pa_stream_set_write_callback(fStream, &_Write, this);
 		pa.pa_stream_set_moved_callback(fStream, &_Moved, this);
+		pa.pa_stream_set_underflow_callback(fStream, &_Underflow, this);
 		pa_buffer_attr attributes = PulseBufferAttributes(spec.rate,
-			spec.channels);
+			spec.channels, fUnderruns);
 		int flags = PA_STREAM_ADJUST_LATENCY;
 		if (!fPlaying)
 			flags |= PA_STREAM_START_CORKED;
@@ -383,6 +395,7 @@ private:
 		pa.pa_stream_set_state_callback(fStream, nullptr, nullptr);
 		pa.pa_stream_set_write_callback(fStream, nullptr, nullptr);
 		pa.pa_stream_set_moved_callback(fStream, nullptr, nullptr);
+		pa.pa_stream_set_underflow_callback(fStream, nullptr, nullptr);
 		pa.pa_stream_disconnect(fStream);
 		pa.pa_stream_unref(fStream);
 		fStream = nullptr;
@@ -545,6 +558,25 @@ private:
 		}
 	}
 
+	// The server ran out of our sound: ask for a longer queue (see
+	// PulseBufferAttributes).
+	static void _Underflow(pa_stream* stream, void* data)
+	{
+		PulseAudioDevice* self = static_cast<PulseAudioDevice*>(data);
+		const PulseLibrary& pa = *self->fLibrary;
+		const pa_sample_spec* spec = pa.pa_stream_get_sample_spec(stream);
+		pa_buffer_attr before = PulseBufferAttributes(spec->rate,
+			spec->channels, self->fUnderruns++);
+		pa_buffer_attr after = PulseBufferAttributes(spec->rate, spec->channels,
+			self->fUnderruns);
+		if (after.tlength == before.tlength)
+			return;
+		pa_operation* operation = pa.pa_stream_set_buffer_attr(stream, &after,
+			nullptr, nullptr);
+		if (operation != nullptr)
+			pa.pa_operation_unref(operation);
+	}
+
 	static void _Moved(pa_stream*, void* data)
 	{
 		// Moved by the server (following the default itself) or by the
@@ -672,6 +704,8 @@ private:
 	bool fPlaying = false;
 	bool fOpened = false;
 	bool fPriorityRaised = false;
+	uint32 fUnderruns = 0;
+		// for the life of the device: the machine stays what it is
 	bool fWaitingForAnswer = false;
 	bool fEverReady = false;
 	bool fLostReported = false;
