@@ -10,6 +10,7 @@
  * back end has opened are remembered and applied when it does.
  */
 #include "private/AudioDevice.h"
+#include "private/SdlLibrary.h"
 
 #include <cerrno>
 #include <chrono>
@@ -63,13 +64,7 @@ public:
 
 		// What every back end asks its server for; each render call is
 		// handed its own buffer's format all the same.
-		media_raw_audio_format promised = {};
-		promised.frame_rate = kAudioFrameRate;
-		promised.channel_count = kAudioChannels;
-		promised.format = media_raw_audio_format::B_AUDIO_FLOAT;
-		promised.byte_order = B_MEDIA_HOST_ENDIAN;
-		promised.buffer_size = kMaxRenderFrames * kAudioChannels * sizeof(float);
-		*format = promised;
+		*format = RequestedAudioFormat();
 		return B_OK;
 	}
 
@@ -112,6 +107,12 @@ public:
 
 private:
 	void _OpenFirst()
+	{
+		_OpenFirstThatAnswers();
+		ForgetSdlThreadState();
+	}
+
+	void _OpenFirstThatAnswers()
 	{
 		for (AudioDeviceFactory factory : fCandidates) {
 			std::unique_ptr<AudioDevice> device = factory();
@@ -220,6 +221,18 @@ StreamProperties(const char* streamName, RoleSpelling spelling)
 	if (pipewire)
 		properties.push_back({ "application.icon-name", icon });
 	return properties;
+}
+
+media_raw_audio_format
+RequestedAudioFormat()
+{
+	media_raw_audio_format format = {};
+	format.frame_rate = kAudioFrameRate;
+	format.channel_count = kAudioChannels;
+	format.format = media_raw_audio_format::B_AUDIO_FLOAT;
+	format.byte_order = B_MEDIA_HOST_ENDIAN;
+	format.buffer_size = kMaxRenderFrames * kAudioChannels * sizeof(float);
+	return format;
 }
 
 void

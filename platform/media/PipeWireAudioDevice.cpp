@@ -177,12 +177,7 @@ public:
 			return status;
 		}
 
-		memset(format, 0, sizeof(*format));
-		format->frame_rate = kAudioFrameRate;
-		format->channel_count = kAudioChannels;
-		format->format = media_raw_audio_format::B_AUDIO_FLOAT;
-		format->byte_order = B_MEDIA_HOST_ENDIAN;
-		format->buffer_size = kMaxRenderFrames * kAudioChannels * sizeof(float);
+		*format = RequestedAudioFormat();
 		return B_OK;
 	}
 

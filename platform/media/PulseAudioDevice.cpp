@@ -45,7 +45,7 @@ namespace {
 	X(pa_threaded_mainloop_signal) \
 	X(pa_threaded_mainloop_get_api) \
 	X(pa_threaded_mainloop_set_name) \
-	X(pa_threaded_mainloop_once_unlocked) \
+	X(pa_threaded_mainloop_in_thread) \
 	X(pa_proplist_new) \
 	X(pa_proplist_free) \
 	X(pa_proplist_sets) \
@@ -72,6 +72,8 @@ namespace {
 	X(pa_stream_set_state_callback) \
 	X(pa_stream_set_write_callback) \
 	X(pa_stream_set_moved_callback) \
+	X(pa_stream_set_underflow_callback) \
+	X(pa_stream_set_buffer_attr) \
 	X(pa_stream_begin_write) \
 	X(pa_stream_cancel_write) \
 	X(pa_stream_write) \
@@ -119,7 +121,7 @@ const pa_usec_t kFirstAnswerWait = 1500 * 1000;
 } // namespace
 
 pa_buffer_attr
-PulseBufferAttributes(uint32 frameRate, uint32 channels)
+PulseBufferAttributes(uint32 frameRate, uint32 channels, uint32 underruns)
 {
 	// The whole latency, server and client together (the stream asks for
 	// PA_STREAM_ADJUST_LATENCY), is kept short enough that a pick is heard
@@ -131,13 +133,22 @@ PulseBufferAttributes(uint32 frameRate, uint32 channels)
 	// (measured: 78 us of sink latency and five times the server's CPU at
 	// 40 ms and 20 ms). 45 ms and 10 ms give the sink about 8 ms and keep
 	// 35 ms queued against a busy machine.
+	//
+	// A machine that stalls longer than that (a loaded virtual machine
+	// stops for 50 to 100 ms at times) runs the stream dry, which is heard
+	// as a click. Once that has happened the target is four times as long,
+	// 180 ms, trading how soon a pick is heard for an unbroken tone there.
+	// (Doubling it a step at a time let the same machine run dry again.)
 	const uint32 kTargetMilliseconds = 45;
 	const uint32 kRequestMilliseconds = 10;
+	uint32 scale = underruns == 0 ? 1 : 4;
 	uint32 frameBytes = channels * sizeof(float);
 	pa_buffer_attr attributes;
 	attributes.maxlength = uint32(-1);
-	attributes.tlength = frameRate * kTargetMilliseconds / 1000 * frameBytes;
-	attributes.minreq = frameRate * kRequestMilliseconds / 1000 * frameBytes;
+	attributes.tlength = frameRate * kTargetMilliseconds * scale / 1000
+		* frameBytes;
+	attributes.minreq = frameRate * kRequestMilliseconds * scale / 1000
+		* frameBytes;
 	// Playing starts (and starts again after running dry) once the queue
 	// holds a full target, so that it does not run dry again at once.
 	attributes.prebuf = attributes.tlength;
@@ -180,8 +191,6 @@ public:
 		}
 
 		pa.pa_threaded_mainloop_lock(fLoop);
-		// (Like every call that adds to the main loop, under its lock.)
-		pa.pa_threaded_mainloop_once_unlocked(fLoop, &_RaisePriority, nullptr);
 		fApi = pa.pa_threaded_mainloop_get_api(fLoop);
 		fWaitingForAnswer = true;
 		bool connecting = _Connect();
@@ -221,12 +230,7 @@ public:
 			_CreateStream();
 		pa.pa_threaded_mainloop_unlock(fLoop);
 
-		memset(format, 0, sizeof(*format));
-		format->frame_rate = kAudioFrameRate;
-		format->channel_count = kAudioChannels;
-		format->format = media_raw_audio_format::B_AUDIO_FLOAT;
-		format->byte_order = B_MEDIA_HOST_ENDIAN;
-		format->buffer_size = kMaxRenderFrames * kAudioChannels * sizeof(float);
+		*format = RequestedAudioFormat();
 		return B_OK;
 	}
 
@@ -291,11 +295,12 @@ public:
 	}
 
 private:
-	// Once, on the main loop's thread: the tone is written there, and a busy
-	// machine must not keep it waiting. Real-time round-robin at the
-	// server's own default priority where the process may, else the nice
-	// level PulseAudio gives its clients' threads, else as it is.
-	static void _RaisePriority(pa_threaded_mainloop*, void*)
+	// Once, on the main loop's thread (from its first callback): the tone is
+	// written there, and a busy machine must not keep it waiting. Real-time
+	// round-robin at the server's own default priority where the process
+	// may, else the nice level PulseAudio gives its clients' threads, else
+	// as it is.
+	static void _RaisePriority()
 	{
 		sched_param parameters = {};
 		parameters.sched_priority = 5;
@@ -370,8 +375,9 @@ private:
 		pa.pa_stream_set_state_callback(fStream, &_StreamState, this);
 		pa.pa_stream_set_write_callback(fStream, &_Write, this);
 		pa.pa_stream_set_moved_callback(fStream, &_Moved, this);
+		pa.pa_stream_set_underflow_callback(fStream, &_Underflow, this);
 		pa_buffer_attr attributes = PulseBufferAttributes(spec.rate,
-			spec.channels);
+			spec.channels, fUnderruns);
 		int flags = PA_STREAM_ADJUST_LATENCY;
 		if (!fPlaying)
 			flags |= PA_STREAM_START_CORKED;
@@ -389,6 +395,7 @@ private:
 		pa.pa_stream_set_state_callback(fStream, nullptr, nullptr);
 		pa.pa_stream_set_write_callback(fStream, nullptr, nullptr);
 		pa.pa_stream_set_moved_callback(fStream, nullptr, nullptr);
+		pa.pa_stream_set_underflow_callback(fStream, nullptr, nullptr);
 		pa.pa_stream_disconnect(fStream);
 		pa.pa_stream_unref(fStream);
 		fStream = nullptr;
@@ -465,6 +472,12 @@ private:
 	{
 		PulseAudioDevice* self = static_cast<PulseAudioDevice*>(data);
 		const PulseLibrary& pa = *self->fLibrary;
+		// (Connecting calls back on the caller's thread first.)
+		if (!self->fPriorityRaised
+			&& pa.pa_threaded_mainloop_in_thread(self->fLoop)) {
+			_RaisePriority();
+			self->fPriorityRaised = true;
+		}
 		switch (pa.pa_context_get_state(context)) {
 			case PA_CONTEXT_READY:
 			{
@@ -543,6 +556,25 @@ private:
 			self->_CancelTimer();
 			self->_CreateStream();
 		}
+	}
+
+	// The server ran out of our sound: ask for a longer queue (see
+	// PulseBufferAttributes).
+	static void _Underflow(pa_stream* stream, void* data)
+	{
+		PulseAudioDevice* self = static_cast<PulseAudioDevice*>(data);
+		const PulseLibrary& pa = *self->fLibrary;
+		const pa_sample_spec* spec = pa.pa_stream_get_sample_spec(stream);
+		pa_buffer_attr before = PulseBufferAttributes(spec->rate,
+			spec->channels, self->fUnderruns++);
+		pa_buffer_attr after = PulseBufferAttributes(spec->rate, spec->channels,
+			self->fUnderruns);
+		if (after.tlength == before.tlength)
+			return;
+		pa_operation* operation = pa.pa_stream_set_buffer_attr(stream, &after,
+			nullptr, nullptr);
+		if (operation != nullptr)
+			pa.pa_operation_unref(operation);
 	}
 
 	static void _Moved(pa_stream*, void* data)
@@ -671,6 +703,9 @@ private:
 	pa_time_event* fTimer = nullptr;
 	bool fPlaying = false;
 	bool fOpened = false;
+	bool fPriorityRaised = false;
+	uint32 fUnderruns = 0;
+		// for the life of the device: the machine stays what it is
 	bool fWaitingForAnswer = false;
 	bool fEverReady = false;
 	bool fLostReported = false;

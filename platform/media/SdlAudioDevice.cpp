@@ -74,10 +74,10 @@ QuietAlsa()
 	});
 }
 
-// Keeps one SDL output device open for a player. When the device is lost
-// (the sound server went away, the sink was removed), a watcher thread
-// closes it and opens the default device again as soon as one is there, so
-// that the sound comes back by itself. The watcher wakes twice a second;
+// Keeps one SDL output device open for a player. When there is none, or the
+// device is lost (the sound server went away, the sink was removed), a
+// watcher thread closes it and opens the default device again as soon as
+// one is there, so that the sound comes back by itself. The watcher wakes twice a second;
 // the audio callback never takes the device's lock.
 class SdlAudioDevice : public AudioDevice {
 public:
@@ -94,10 +94,12 @@ public:
 		fStreamName = streamName != nullptr ? streamName : "";
 		fRender = render;
 		fUser = user;
-		status_t status = _OpenLocked(true);
-		if (status != B_OK)
-			return status;
-		*format = fFormat;
+		// Being the last resort, the device does not give up: without an
+		// output now, it says so once and the watcher keeps looking.
+		if (_OpenLocked(true) == B_OK)
+			*format = fFormat;
+		else
+			*format = RequestedAudioFormat();
 		fQuit = false;
 		fWatcher = std::thread(&SdlAudioDevice::_Watch, this);
 		return B_OK;
@@ -159,6 +161,7 @@ public:
 			SDL_CloseAudioDevice(device);
 			if (subsystem)
 				QuitSdlSubsystem(SDL_INIT_AUDIO);
+			ForgetSdlThreadState();
 		}).detach();
 	}
 
@@ -232,6 +235,14 @@ private:
 
 	void _Watch()
 	{
+		// A lost device is looked for again twice a second at first, so the
+		// sound comes back soon after its server; after that every ten
+		// seconds, since each attempt starts SDL's audio and probes every
+		// driver (which also leaves SDL and ALSA a little bigger each time,
+		// about 130 bytes).
+		const int kEagerAttempts = 3;
+		const int kWakesBetweenLaterAttempts = 20;
+		int wakesWithout = 0;
 		std::unique_lock<std::mutex> lock(fLock);
 		while (!fQuit) {
 			fWake.wait_for(lock, std::chrono::milliseconds(500));
@@ -241,10 +252,17 @@ private:
 				&& SDL_GetAudioDeviceStatus(fDevice) == SDL_AUDIO_STOPPED) {
 				ReportAudio("sound output lost, reconnecting when it is back", SDL_GetError());
 				_CloseLocked();
+				wakesWithout = 0;
 			}
-			if (fDevice == 0 && _OpenLocked(false) == B_OK && fPlaying)
+			if (fDevice != 0)
+				continue;
+			int wake = wakesWithout++;
+			if (wake >= kEagerAttempts && wake % kWakesBetweenLaterAttempts != 0)
+				continue;
+			if (_OpenLocked(false) == B_OK && fPlaying)
 				SDL_PauseAudioDevice(fDevice, 0);
 		}
+		ForgetSdlThreadState();
 	}
 
 	static void _Callback(void* userdata, Uint8* stream, int length)

@@ -59,8 +59,8 @@ std::unique_ptr<AudioDevice> CreateAudioDevice();
 
 // The back ends, each on its own. Open() fails at once, without a word,
 // when the back end's server does not answer (PipeWire, PulseAudio) or when
-// its library is not installed; the SDL device reports its failure in one
-// line, being the last resort.
+// its library is not installed. The SDL device, being the last resort,
+// opens even without an output: it says so in one line and keeps looking.
 std::unique_ptr<AudioDevice> CreatePipeWireAudioDevice();
 std::unique_ptr<AudioDevice> CreatePulseAudioDevice();
 std::unique_ptr<AudioDevice> CreateSdlAudioDevice();
@@ -98,6 +98,10 @@ std::vector<std::pair<std::string, std::string>> StreamProperties(
 const uint32 kAudioFrameRate = 44100;
 const uint32 kAudioChannels = 2;
 const size_t kMaxRenderFrames = 1024;
+
+// The format the back ends ask their servers for: float stereo at 44100
+// frames a second, in buffers of kMaxRenderFrames.
+media_raw_audio_format RequestedAudioFormat();
 
 // One line on stderr, "program: what (reason)"; never from a render call.
 void ReportAudio(const char* what, const char* reason = nullptr);

@@ -11,8 +11,10 @@
 
 namespace BPrivate {
 
-// For a float stream of channels channels at frameRate frames a second.
-pa_buffer_attr PulseBufferAttributes(uint32 frameRate, uint32 channels);
+// For a float stream of channels channels at frameRate frames a second,
+// after the stream has run dry underruns times.
+pa_buffer_attr PulseBufferAttributes(uint32 frameRate, uint32 channels,
+	uint32 underruns = 0);
 
 } // namespace BPrivate
 

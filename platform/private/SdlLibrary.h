@@ -16,6 +16,10 @@ namespace BPrivate {
 bool InitSdlSubsystem(uint32 flags);
 void QuitSdlSubsystem(uint32 flags);
 
+// For a thread of ours that called into SDL, just before it ends: SDL keeps
+// per-thread state (the last error) that only its own threads let go of.
+void ForgetSdlThreadState();
+
 } // namespace BPrivate
 
 #endif // _PRIVATE_SDL_LIBRARY_H

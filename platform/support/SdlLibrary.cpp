@@ -27,4 +27,10 @@ QuitSdlSubsystem(uint32 flags)
 		SDL_Quit();
 }
 
+void
+ForgetSdlThreadState()
+{
+	SDL_TLSCleanup();
+}
+
 } // namespace BPrivate

@@ -185,20 +185,33 @@ TEST(StreamPropertiesTest, NameIconAndRoleAsTheVolumeControlsShowThem)
 TEST(PulseBufferAttributesTest, ShortEnoughToHearAPickYetLeavingTheSinkItsShare)
 {
 	for (uint32 channels : { 1u, 2u, 6u }) {
-		pa_buffer_attr attributes = BPrivate::PulseBufferAttributes(44100,
-			channels);
 		uint32 frameBytes = channels * sizeof(float);
 		double msPerByte = 1000.0 / (44100.0 * frameBytes);
-		EXPECT_EQ(attributes.tlength % frameBytes, 0u) << channels;
-		EXPECT_EQ(attributes.minreq % frameBytes, 0u) << channels;
-		// A new level waits behind the queue: heard within 50 ms.
-		EXPECT_LE(attributes.tlength * msPerByte, 50.0) << channels;
-		// The server sets two requests aside before giving the sink its
-		// latency; much more than a quarter leaves the sink nothing, and
-		// wakes the server all the time.
-		EXPECT_LE(attributes.minreq * 4, attributes.tlength) << channels;
-		EXPECT_GT(attributes.minreq, 0u) << channels;
-		EXPECT_LE(attributes.prebuf, attributes.tlength) << channels;
+		uint32 previous = 0;
+		for (uint32 underruns : { 0u, 1u, 2u, 3u, 1000u }) {
+			pa_buffer_attr attributes = BPrivate::PulseBufferAttributes(44100,
+				channels, underruns);
+			SCOPED_TRACE(testing::Message() << channels << " channels, "
+				<< underruns << " underruns");
+			EXPECT_EQ(attributes.tlength % frameBytes, 0u);
+			EXPECT_EQ(attributes.minreq % frameBytes, 0u);
+			// The server sets two requests aside before giving the sink
+			// its latency; much more than a quarter leaves the sink
+			// nothing, and wakes the server all the time.
+			EXPECT_LE(attributes.minreq * 4, attributes.tlength);
+			EXPECT_GT(attributes.minreq, 0u);
+			EXPECT_LE(attributes.prebuf, attributes.tlength);
+			// A new level waits behind the queue: heard within 50 ms until
+			// the stream has run dry; then the queue grows, but not past
+			// a fifth of a second.
+			double target = attributes.tlength * msPerByte;
+			if (underruns == 0) {
+				EXPECT_LE(target, 50.0);
+			}
+			EXPECT_GE(attributes.tlength, previous);
+			EXPECT_LE(target, 200.0);
+			previous = attributes.tlength;
+		}
 	}
 }
 

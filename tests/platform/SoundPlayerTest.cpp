@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "private/AudioDevice.h"
+
 #include "../support/Watchdog.h"
 
 namespace {
@@ -63,6 +65,22 @@ WaitForCalls(const HookLog& log, int count)
 		std::this_thread::sleep_for(10ms);
 	return log.calls.load() >= count;
 }
+
+// An output that is never there.
+class FailingDevice : public BPrivate::AudioDevice {
+public:
+	static std::unique_ptr<BPrivate::AudioDevice> Create()
+	{
+		return std::unique_ptr<BPrivate::AudioDevice>(new FailingDevice);
+	}
+	status_t Open(const char*, RenderFunc, void*, media_raw_audio_format*) override
+	{
+		return B_ERROR;
+	}
+	void Start() override {}
+	void Stop() override {}
+	void Close() override {}
+};
 
 class SoundPlayerTest : public ::testing::Test {
 protected:
@@ -149,11 +167,12 @@ TEST_F(SoundPlayerTest, MadeOnOneThreadAndDestroyedOnAnother)
 
 TEST_F(SoundPlayerTest, NoOutputDeviceStaysSilentAndClosesPromptly)
 {
-	// The output is looked for in the background, so the player cannot
-	// tell at once that there is none; it plays nowhere, and letting go of
-	// it does not wait for the search.
+	// The output is looked for in the background, and looked for again
+	// while there is none; the player plays nowhere meanwhile, and letting
+	// go of it does not wait for the search.
 	Watchdog watchdog(30s, "sound player without a device");
-	setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+	BPrivate::AudioDeviceFactory previous = BPrivate::SetAudioDeviceFactory(
+		[] { return BPrivate::CreateChosenAudioDevice({ &FailingDevice::Create }); });
 	HookLog log;
 	{
 		BSoundPlayer player("Kesto", CountingHook, nullptr, &log);
@@ -161,6 +180,7 @@ TEST_F(SoundPlayerTest, NoOutputDeviceStaysSilentAndClosesPromptly)
 		player.Start();
 		std::this_thread::sleep_for(100ms);
 	}
+	BPrivate::SetAudioDeviceFactory(previous);
 	EXPECT_EQ(log.calls.load(), 0);
 }
 
