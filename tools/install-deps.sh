@@ -16,8 +16,9 @@ run_packages=(
 deb_packages=(
   dpkg-dev debhelper lintian
   libx11-dev libpipewire-0.3-dev libpulse-dev
-  # what the package's build needs to run the unit tests
-  libgtest-dev desktop-file-utils appstream
+  # what the package's build needs to run the unit tests (which draw the
+  # oblique face too, from fonts-dejavu-extra)
+  libgtest-dev desktop-file-utils appstream fonts-dejavu-extra
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
