@@ -1,4 +1,4 @@
-# The two entry points of the README: `make run` and `make test`.
+# The entry points of the README: `make run`, `make test` and `make deb`.
 # Everything else here is a step of one of them.
 
 FUZZ_SECONDS ?= 30

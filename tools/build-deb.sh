@@ -4,8 +4,9 @@
 #   tools/build-deb.sh [--werror] [OUT_DIR]
 #
 # OUT_DIR (build-deb/ by default) receives belvo_VERSION_ARCH.deb, the
-# detached debug symbols (belvo-dbgsym_VERSION_ARCH.deb), the .buildinfo
-# and the .changes, and the source package (belvo_VERSION.dsc). dpkg-buildpackage builds inside the tree it is given
+# detached debug symbols (belvo-dbgsym_VERSION_ARCH.deb), the .buildinfo,
+# the .changes, the build's log (.build) and the source package
+# (belvo_VERSION.dsc). dpkg-buildpackage builds inside the tree it is given
 # and writes its results into that tree's parent, so the tree is copied to
 # OUT_DIR/belvo-VERSION first (without .git and the build folders): the
 # working tree stays clean and everything lands in OUT_DIR. --werror builds
