@@ -23,6 +23,10 @@ fi
 out=${1:-$source_dir/build-deb}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
+if [ "$out" = "$source_dir" ]; then
+  echo "build-deb.sh: OUT_DIR must not be the source tree itself" >&2
+  exit 2
+fi
 
 version=$(dpkg-parsechangelog -l "$source_dir/debian/changelog" -S Version)
 tree=$out/belvo-$version
