@@ -1,4 +1,4 @@
-# The two entry points of the README: `make run` and `make test`.
+# The entry points of the README: `make run`, `make test` and `make deb`.
 # Everything else here is a step of one of them.
 
 FUZZ_SECONDS ?= 30
@@ -6,13 +6,14 @@ FUZZ_SECONDS ?= 30
 E2E_SOAK_SECONDS ?= 180
 APP := build/app/belvo
 
-.PHONY: run test build deps test-deps unit-default unit-asan unit-tsan e2e perf fuzz clean
+.PHONY: run test build deps test-deps unit-default unit-asan unit-tsan e2e package deb perf fuzz clean
 
 run: deps build
 	exec $(APP)
 
-# The end-to-end run needs the default build, which unit-default makes.
-test: test-deps unit-default unit-asan unit-tsan e2e fuzz
+# The end-to-end run and the package check need the default build, which
+# unit-default makes.
+test: test-deps unit-default unit-asan unit-tsan e2e package fuzz
 
 deps:
 	@tools/install-deps.sh run
@@ -40,6 +41,22 @@ e2e: build
 	  E2E_SOAK_SECONDS=$(E2E_SOAK_SECONDS) tests/e2e/run-e2e.sh build --server pipewire \
 	    $(E2E_SOUND_SCENARIOS) && exit $$pulse
 
+# The Debian package, in build-deb/ (tools/build-deb.sh), with lintian's
+# errors shown and failing.
+deb:
+	@tools/install-deps.sh deb
+	tools/build-deb.sh build-deb
+	lintian --fail-on error build-deb/belvo_*.changes
+
+# The package as make test checks it: built under Debian's compiler flags
+# with warnings as errors, its unit tests run by the package's build, then
+# lintian, the installed files and the installed program
+# (tests/package/check-package.sh).
+package: build
+	@tools/install-deps.sh deb
+	tools/build-deb.sh --werror build-deb
+	tests/package/check-package.sh build-deb build
+
 # The performance budget beside SoX's play on both sound servers
 # (bench/perf-budget.sh); not part of `make test`, since its numbers depend
 # on the machine's load.
@@ -52,4 +69,4 @@ fuzz:
 	tools/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-deb

@@ -4,13 +4,22 @@
 # (with one `apt-get update`) only for what is missing.
 #
 #   tools/install-deps.sh run    packages to build and run the program
-#   tools/install-deps.sh test   those, plus what the test suites need
+#   tools/install-deps.sh deb    those, plus what building the Debian package
+#                                needs (its Build-Depends in debian/control)
+#   tools/install-deps.sh test   all of those, plus what the test suites need
 set -euo pipefail
 
 run_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpipewire-0.3-dev libpulse-dev
+)
+deb_packages=(
+  dpkg-dev debhelper lintian
+  libx11-dev libpipewire-0.3-dev libpulse-dev
+  # what the package's build needs to run the unit tests (which draw the
+  # oblique face too, from fonts-dejavu-extra)
+  libgtest-dev desktop-file-utils appstream fonts-dejavu-extra
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -26,9 +35,12 @@ test_packages=(
 )
 
 wanted=("${run_packages[@]}")
-if [ "${1:-run}" = test ]; then
-  wanted+=("${test_packages[@]}")
-fi
+case ${1:-run} in
+  run) ;;
+  deb) wanted+=("${deb_packages[@]}") ;;
+  test) wanted+=("${deb_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "install-deps.sh: run, deb or test, not $1" >&2; exit 2 ;;
+esac
 
 missing=()
 for pkg in "${wanted[@]}"; do

@@ -26,19 +26,22 @@ struct BmpForm {
 	std::vector<Rgb> palette;		// for 1, 4 and 8 bits
 };
 
-// Stores pixel words little-endian in `bytes` at `at`.
+// Stores `count` bytes of `value` little-endian in `bytes` at `at`. Tests
+// poke fields into copies of built files; a field past the end would be a
+// mistake in the test, so the writes are checked (and fail the test with
+// an exception) instead of landing past the vector.
 inline void
 PutLe(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int count)
 {
 	for (int i = 0; i < count; i++)
-		bytes[at + i] = uint8_t(value >> (8 * i));
+		bytes.at(at + size_t(i)) = uint8_t(value >> (8 * i));
 }
 
 inline uint32_t
 GetLe(const std::vector<uint8_t>& bytes, size_t at)
 {
-	return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16
-		| uint32_t(bytes[at + 3]) << 24;
+	return bytes.at(at) | bytes.at(at + 1) << 8 | bytes.at(at + 2) << 16
+		| uint32_t(bytes.at(at + 3)) << 24;
 }
 
 // A bitmap file of `form` whose pixel at (x, y), y counted from the top of
