@@ -166,7 +166,15 @@ Measure(const std::vector<float>& samples, double rate)
 double
 GlideTimeConstant(const std::vector<float>& samples, double rate)
 {
+	// Blocks of about 10 ms, but of whole periods of the tone: a low note's
+	// level over a block that cuts a period short ripples by several per
+	// cent, more than the 2 % that marks where the glide begins.
 	size_t block = size_t(rate / 100);
+	double frequency = Measure(samples, rate).frequency;
+	if (frequency > 0 && frequency < rate / 4) {
+		double periods = std::max(1.0, std::round(0.01 * frequency));
+		block = size_t(std::lround(periods * rate / frequency));
+	}
 	if (block == 0 || samples.size() < block * 10)
 		return -1;
 	std::vector<double> level;

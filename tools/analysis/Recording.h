@@ -43,7 +43,7 @@ struct Measures {
 Measures Measure(const std::vector<float>& samples, double rate);
 
 // The time constant, in seconds, of a glide within the stretch: how long the
-// level (in 10 ms blocks) takes to close all but 1/e of the gap between its
+// level (in blocks of whole periods, about 10 ms) takes to close all but 1/e of the gap between its
 // start and where it settles in the last fifth of the stretch, wherever in
 // the stretch the glide begins. Negative when
 // the level does not move.
