@@ -525,6 +525,10 @@ scenario_start() {
     && [ "$(prop media.role | tr A-Z a-z)" = music ] \
     || fail "the stream is not shown as Belvo's music with its icon: $(echo "$props" | grep -E '^(application\.(name|icon_name)|media\.role)' | tr '\n' ' ')" || return 1
   rig_measure "$APP_T0" "$(echo "$APP_T0 + 1" | bc)" || { fail "cannot measure the first second"; return 1; }
+  # A dropout in it (a loaded machine's stall) upsets the frequency read
+  # from zero crossings; it is then read beside the dropout.
+  awk_true "$M_frequency_hz >= 439.5 && $M_frequency_hz <= 440.5" \
+    || around_dropout "the first second" "$APP_T0" "$(echo "$APP_T0 + 1" | bc)"
   expect_range "the first second's frequency (Hz)" "$M_frequency_hz" 439.5 440.5 || return 1
   expect_range "the first second's peak (dBFS)" "$M_peak_dbfs" -140 -119 || return 1
   note "first second: $M_frequency_hz Hz, peak $M_peak_dbfs dBFS"
