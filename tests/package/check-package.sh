@@ -82,8 +82,14 @@ if [ -x "$root/usr/bin/$exec_name" ] && [ -f "$root/usr/share/icons/hicolor/32x3
 else
   fail "the desktop entry's Exec=$exec_name or Icon=$icon_name is not in the package"
 fi
-# The metadata as a software centre reads it from the installed tree: the
-# desktop entry it names must be there too.
+# The entry as installed (debhelper may not rewrite it, but a packaging
+# change could), and the metadata as a software centre reads it from the
+# installed tree: the desktop entry it names must be there too.
+if out=$(desktop-file-validate "$entry" 2>&1); then
+  pass "desktop-file-validate on the installed entry"
+else
+  fail "desktop-file-validate: $(echo "$out" | tr '\n' ' ')"
+fi
 if out=$(appstreamcli validate-tree --no-net "$root" 2>&1); then
   pass "appstreamcli validate-tree"
 else
