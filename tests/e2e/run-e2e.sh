@@ -912,7 +912,17 @@ scenario_default_sink() {
   local props id
   props=$(stream_props)
   id=$(prop id)
-  pactl move-sink-input "$id" null || { fail "pactl could not move the stream by hand"; return 1; }
+  if [ "$RIG_SOUND" = pipewire ]; then
+    # pipewire-pulse makes a move to what it takes for the default sink
+    # clear the stream's target instead (so that it follows the default),
+    # and a pactl that has only just connected can still take the first
+    # sink for the default: then the move is lost. So the move is written
+    # where pipewire-pulse would write it, in WirePlumber's metadata.
+    pw-metadata "$(prop object.id)" target.object null >/dev/null \
+      || { fail "pw-metadata could not move the stream by hand"; return 1; }
+  else
+    pactl move-sink-input "$id" null || { fail "pactl could not move the stream by hand"; return 1; }
+  fi
   rig_wait_for 2 stream_on null \
     || fail "the stream moved by hand is on $(props=$(stream_props); prop sink), not the first sink$(
       [ "$RIG_SOUND" = pipewire ] && echo " (metadata: $(pw-metadata 2>/dev/null | grep -v "id:0 " | tr '\n' ' '))")" || return 1
