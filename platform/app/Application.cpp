@@ -17,6 +17,7 @@
 #include <Resources.h>
 #include <private/LaunchGuard.h>
 #include <private/ResourceData.h>
+#include <private/LooperThreads.h>
 #include "private/ThreadId.h"
 #include "private/WindowRegistry.h"
 
@@ -127,8 +128,12 @@ BApplication::~BApplication()
 		std::lock_guard<std::mutex> lock(ApplicationLock());
 		be_app = NULL;
 	}
-	// Every window is gone by now, but their threads may still be finishing;
-	// the display closes after them.
+	// Every window is gone by now, but their threads may still be finishing,
+	// and they use the display to the end; the display closes after them.
+	// After the display was lost, the process ends in Shutdown(), and only
+	// briefly waits for them.
+	BPrivate::WaitForLooperThreads(
+		BPrivate::Display::ConnectionLost() ? 1000000 : 5000000);
 	BPrivate::Display::Shutdown();
 	BPrivate::DiscardPreparedAudioOutput();
 }
@@ -272,6 +277,7 @@ BApplication::_Init(const char* signature)
 	// Without a display there is nothing this program can show: say so in
 	// one line and end, before any window or sound is made.
 	std::string displayError;
+	BPrivate::Display::SetLostHook(&BPrivate::RequestQuitEverywhere);
 	if (!BPrivate::Display::Start(&displayError)) {
 		fprintf(stderr, "%s: %s\n", program_invocation_short_name,
 			displayError.c_str());

@@ -15,7 +15,6 @@
 
 #include "private/HandlerList.h"
 #include "private/ThreadId.h"
-#include "private/WindowRegistry.h"
 
 namespace BPrivate {
 
@@ -85,7 +84,6 @@ BLooper::~BLooper()
 	// Out of reach first: invokers and the application stop finding this
 	// looper before any of it is taken apart.
 	HandlerList::Unregister(this);
-	WindowRegistry::Remove(this);
 	{
 		std::lock_guard<std::mutex> lock(fQueueLock);
 		fQuitting = true;

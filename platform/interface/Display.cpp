@@ -8,10 +8,6 @@
 #include <cstring>
 #include <unistd.h>
 
-#include <private/AppPrivate.h>
-
-#include <private/LooperThreads.h>
-
 namespace BPrivate {
 
 namespace {
@@ -22,6 +18,7 @@ Display* sDisplay = nullptr;
 // only briefly, but the thread that finds the loss may be anywhere.
 std::atomic<Display*> sLostDisplay{nullptr};
 std::atomic<bool> sConnectionLost{false};
+std::atomic<void (*)()> sLostHook{nullptr};
 
 // How long the program gets to wind down after the display went away
 // before the thread that found the loss ends it.
@@ -29,10 +26,9 @@ const bigtime_t kLostGrace = 3000000;
 
 } // namespace
 
-Display::Display(std::unique_ptr<DisplayBackend> backend, bool headless)
+Display::Display(std::unique_ptr<DisplayBackend> backend)
 	:
-	fBackend(std::move(backend)),
-	fHeadless(headless)
+	fBackend(std::move(backend))
 {
 }
 
@@ -51,7 +47,7 @@ Display::Start(std::string* error)
 	bool headless = choice != nullptr && strcmp(choice, "headless") == 0;
 	std::unique_ptr<DisplayBackend> backend = headless
 		? CreateHeadlessDisplayBackend() : CreateSdlDisplayBackend();
-	Display* display = new Display(std::move(backend), headless);
+	Display* display = new Display(std::move(backend));
 
 	// The back end is opened on the display thread itself, since that is the
 	// only thread that may touch the window system. The thread outlives this
@@ -110,13 +106,10 @@ Display::Shutdown()
 		// the window system's library and cannot be joined; the windows are
 		// gone and the sound has stopped, so the process ends here, before
 		// anything static is torn down under that thread.
-		WaitForLooperThreads(1000000);
 		fflush(stdout);
 		fflush(stderr);
 		_exit(1);
 	}
-	// Windows still tearing themselves down use the display to the end.
-	WaitForLooperThreads(5000000);
 	Display* display;
 	{
 		std::lock_guard<std::mutex> guard(sStartLock);
@@ -135,10 +128,16 @@ Display::Shutdown()
 	delete display;
 }
 
-const char*
-Display::BackendName() const
+bool
+Display::ConnectionLost()
 {
-	return fBackend->Name();
+	return sConnectionLost;
+}
+
+void
+Display::SetLostHook(void (*hook)())
+{
+	sLostHook = hook;
 }
 
 void
@@ -231,7 +230,8 @@ Display::Lost()
 			display->fLost = true;
 			display->fRequestsDone.notify_all();
 		}
-		RequestQuitEverywhere();
+		if (void (*hook)() = sLostHook.load())
+			hook();
 	}
 	// Shutdown() normally ends the process long before this.
 	std::this_thread::sleep_for(std::chrono::microseconds(kLostGrace));

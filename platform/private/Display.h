@@ -41,19 +41,23 @@ public:
 	static bool Start(std::string* error);
 	// Null until Start() succeeded.
 	static Display* Default();
-	// Ends the display thread (after every window is gone). After the
-	// connection was lost, it ends the process instead, with status 1.
+	// Ends the display thread (after every window is gone and their
+	// threads have finished). After the connection was lost, it ends the
+	// process instead, with status 1.
 	static void Shutdown();
+	// Whether Lost() has been called.
+	static bool ConnectionLost();
+	// What the display does when its connection is lost, besides saying so:
+	// the application installs a hook that asks everything to quit. Set
+	// before Start(); the hook runs on whichever thread found the loss.
+	static void SetLostHook(void (*hook)());
 	// The connection to the window system broke (the X server went away).
-	// Says so in one line, asks the application and its windows to quit,
-	// and from then on drops every request. Never returns: the thread that
-	// found the loss (the window system's library cannot go on on it) stays
-	// here until Shutdown() ends the process, or ends it itself if the
-	// program has not got that far within a few seconds. Any thread.
+	// Says so in one line, calls the lost hook, and from then on drops
+	// every request. Never returns: the thread that found the loss (the
+	// window system's library cannot go on on it) stays here until
+	// Shutdown() ends the process, or ends it itself if the program has not
+	// got that far within a few seconds. Any thread.
 	[[noreturn]] static void Lost();
-
-	bool IsHeadless() const { return fHeadless; }
-	const char* BackendName() const;
 
 	DisplayWindowId CreateWindow(const WindowSpec& spec, DisplayClient* client);
 	// Detaches the client at once: no event reaches it after this returns.
@@ -82,14 +86,13 @@ public:
 	std::shared_ptr<FrontBuffer> FrontBufferOf(DisplayWindowId id);
 
 private:
-	Display(std::unique_ptr<DisplayBackend> backend, bool headless);
+	explicit Display(std::unique_ptr<DisplayBackend> backend);
 	~Display();
 
 	void _Request(std::function<void(DisplayBackend&)> request);
 	void _Loop();
 
 	std::unique_ptr<DisplayBackend> fBackend;
-	bool fHeadless;
 	std::thread fThread;
 
 	std::mutex fRequestLock;

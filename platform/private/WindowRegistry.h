@@ -1,11 +1,11 @@
 /*
  * The windows the application waits for when it quits.
  *
- * A window adds itself when it is built and removes itself when it is
- * destroyed (on its own thread); BLooper's destructor also removes a looper
- * that is still listed, so no entry can outlive its object. Removing a
- * window wakes the application, which ends its Run() once a quit has been
- * asked for and the list is empty.
+ * A window adds itself when it is built and removes itself at the end of
+ * its destructor (on its own thread), before its looper is taken apart, so
+ * no entry outlives its object; the loopers themselves know nothing of it.
+ * Removing a window wakes the application, which ends its Run() once a
+ * quit has been asked for and the list is empty.
  *
  * While Lock() is held a listed looper cannot finish being destroyed, so it
  * may be posted to; nothing that holds the lock may lock a looper, wait on
