@@ -7,7 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "TonePlayer.h"
-#include "private/AudioDevice.h"
+#include <private/AudioDevice.h>
 
 namespace {
 

@@ -1,5 +1,5 @@
 # Resources linked into an executable (the blob format and how a program
-# finds it at run time are described in platform/Resources.h).
+# finds it at run time are described in platform/storage/Resources.h).
 #
 #   belvo_attach_resources(TARGET MANIFEST [DEPENDS item...])
 #
@@ -13,9 +13,9 @@
 # directory, pass the target that makes it in DEPENDS.
 
 add_executable(pack-resources ${CMAKE_CURRENT_LIST_DIR}/../tools/pack-resources.cpp)
-target_include_directories(pack-resources PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../platform)
+target_include_directories(pack-resources PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../platform/storage)
 add_executable(list-resources ${CMAKE_CURRENT_LIST_DIR}/../tools/list-resources.cpp)
-target_include_directories(list-resources PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../platform)
+target_include_directories(list-resources PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../platform/storage)
 
 function(belvo_attach_resources target manifest)
   cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "DEPENDS")

@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "private/ResourceData.h"
+#include <private/ResourceData.h>
 
 namespace {
 

@@ -24,7 +24,7 @@
 
 #include <sys/stat.h>
 
-#include "private/SystemPalette.h"
+#include <private/SystemPalette.h>
 
 namespace {
 

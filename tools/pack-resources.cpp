@@ -1,6 +1,6 @@
 /*
  * Build-time tool: packs a program's resources into the blob that is linked
- * into its executable (the format is described in platform/Resources.h).
+ * into its executable (the format is described in platform/storage/Resources.h).
  *
  *   pack-resources [--base DIR] MANIFEST OUTPUT
  *
@@ -33,7 +33,7 @@
 #include <utility>
 #include <vector>
 
-#include "private/ResourceData.h"
+#include <private/ResourceData.h>
 
 namespace {
 

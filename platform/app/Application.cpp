@@ -11,15 +11,15 @@
 
 #include <Message.h>
 
-#include "private/AppPrivate.h"
-#include "private/SignalWatcher.h"
+#include <private/AppPrivate.h>
+#include <private/SignalWatcher.h>
 #include <AppDefs.h>
 #include <Resources.h>
 #include <private/LaunchGuard.h>
 #include <private/ResourceData.h>
 #include <private/LooperThreads.h>
-#include "private/ThreadId.h"
-#include "private/WindowRegistry.h"
+#include <private/ThreadId.h>
+#include <private/WindowRegistry.h>
 
 BApplication* be_app = NULL;
 

@@ -5,7 +5,7 @@
 #include <Looper.h>
 #include <Message.h>
 
-#include "private/HandlerList.h"
+#include <private/HandlerList.h>
 
 namespace BPrivate {
 

@@ -3,7 +3,7 @@
 #include <Looper.h>
 #include <Message.h>
 
-#include "private/HandlerList.h"
+#include <private/HandlerList.h>
 
 using BPrivate::HandlerList;
 

@@ -13,8 +13,8 @@
 #include <AppDefs.h>
 #include <Message.h>
 
-#include "private/HandlerList.h"
-#include "private/ThreadId.h"
+#include <private/HandlerList.h>
+#include <private/ThreadId.h>
 
 namespace BPrivate {
 

@@ -1,4 +1,4 @@
-#include "private/SignalWatcher.h"
+#include <private/SignalWatcher.h>
 
 #include <Looper.h>
 #include <Message.h>
@@ -8,7 +8,7 @@
 
 #include <AppDefs.h>
 
-#include "private/AppPrivate.h"
+#include <private/AppPrivate.h>
 
 namespace BPrivate {
 

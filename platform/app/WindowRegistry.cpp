@@ -1,8 +1,8 @@
-#include "private/WindowRegistry.h"
+#include <private/WindowRegistry.h>
 
 #include <algorithm>
 
-#include "private/AppPrivate.h"
+#include <private/AppPrivate.h>
 
 namespace BPrivate {
 

@@ -9,8 +9,8 @@
  * the first player takes that device over. Start and Stop asked before a
  * back end has opened are remembered and applied when it does.
  */
-#include "private/AudioDevice.h"
-#include "private/SdlLibrary.h"
+#include <private/AudioDevice.h>
+#include <private/SdlLibrary.h>
 
 #include <cerrno>
 #include <chrono>

@@ -14,7 +14,7 @@
  * a second until it answers again. The library is loaded at run time, so
  * the program runs on machines without it.
  */
-#include "private/AudioDevice.h"
+#include <private/AudioDevice.h>
 
 #include <cerrno>
 #include <cstdlib>

@@ -14,8 +14,8 @@
  * refuses the stream (there is no sink), the device says so once and tries
  * again until it can play. The library is loaded at run time.
  */
-#include "private/AudioDevice.h"
-#include "private/PulseBuffer.h"
+#include <private/AudioDevice.h>
+#include <private/PulseBuffer.h>
 
 #include <atomic>
 #include <cstring>

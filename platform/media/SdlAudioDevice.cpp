@@ -17,8 +17,8 @@
 #include <SDL.h>
 #include <dlfcn.h>
 
-#include "private/AudioDevice.h"
-#include "private/SdlLibrary.h"
+#include <private/AudioDevice.h>
+#include <private/SdlLibrary.h>
 
 namespace BPrivate {
 

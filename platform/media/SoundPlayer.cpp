@@ -4,7 +4,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "private/AudioDevice.h"
+#include <private/AudioDevice.h>
 
 const media_raw_audio_format media_raw_audio_format::wildcard = {};
 

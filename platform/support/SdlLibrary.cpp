@@ -1,4 +1,4 @@
-#include "private/SdlLibrary.h"
+#include <private/SdlLibrary.h>
 
 #include <mutex>
 

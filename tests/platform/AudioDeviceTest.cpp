@@ -2,8 +2,8 @@
 // (the first that opens, on a thread of its own), what the stream is called,
 // and how much PulseAudio is asked to buffer.
 
-#include "private/AudioDevice.h"
-#include "private/PulseBuffer.h"
+#include <private/AudioDevice.h>
+#include <private/PulseBuffer.h>
 
 #include <algorithm>
 #include <atomic>

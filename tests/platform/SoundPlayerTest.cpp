@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "private/AudioDevice.h"
+#include <private/AudioDevice.h>
 
 #include "../support/Watchdog.h"
 

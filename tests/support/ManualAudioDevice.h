@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "private/AudioDevice.h"
+#include <private/AudioDevice.h>
 
 class ManualAudioDevice : public BPrivate::AudioDevice {
 public:

@@ -18,7 +18,7 @@
 
 #include "../../support/Watchdog.h"
 #include "AppTestSupport.h"
-#include "private/WindowRegistry.h"
+#include <private/WindowRegistry.h>
 
 namespace {
 
