@@ -19,6 +19,9 @@ Display* sDisplay = nullptr;
 std::atomic<Display*> sLostDisplay{nullptr};
 std::atomic<bool> sConnectionLost{false};
 std::atomic<void (*)()> sLostHook{nullptr};
+// Constant-initialised, so that it is there before any static initialiser
+// of the headless library installs its maker.
+std::atomic<DisplayBackendMaker> sHeadlessMaker{nullptr};
 
 // How long the program gets to wind down after the display went away
 // before the thread that found the loss ends it.
@@ -45,8 +48,14 @@ Display::Start(std::string* error)
 
 	const char* choice = getenv("BELVO_DISPLAY");
 	bool headless = choice != nullptr && strcmp(choice, "headless") == 0;
+	DisplayBackendMaker headlessMaker = sHeadlessMaker;
+	if (headless && headlessMaker == nullptr) {
+		if (error != nullptr)
+			*error = "BELVO_DISPLAY=headless: this build has no headless display";
+		return false;
+	}
 	std::unique_ptr<DisplayBackend> backend = headless
-		? CreateHeadlessDisplayBackend() : CreateSdlDisplayBackend();
+		? headlessMaker() : CreateSdlDisplayBackend();
 	Display* display = new Display(std::move(backend));
 
 	// The back end is opened on the display thread itself, since that is the
@@ -126,6 +135,12 @@ Display::Shutdown()
 	}
 	display->fThread.join();
 	delete display;
+}
+
+void
+InstallHeadlessDisplayBackend(DisplayBackendMaker maker)
+{
+	sHeadlessMaker = maker;
 }
 
 bool

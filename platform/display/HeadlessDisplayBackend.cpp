@@ -189,11 +189,19 @@ Inject(DisplayEvent event)
 
 } // namespace
 
+namespace {
+
 std::unique_ptr<DisplayBackend>
 CreateHeadlessDisplayBackend()
 {
 	return std::make_unique<HeadlessDisplayBackend>();
 }
+
+// Runs when a test program that links this library starts, before main.
+const bool sInstalled = (InstallHeadlessDisplayBackend(
+	&CreateHeadlessDisplayBackend), true);
+
+} // namespace
 
 namespace Headless {
 

@@ -106,7 +106,12 @@ public:
 };
 
 std::unique_ptr<DisplayBackend> CreateSdlDisplayBackend();
-std::unique_ptr<DisplayBackend> CreateHeadlessDisplayBackend();
+
+// The headless back end lives in a library of its own that only test
+// programs link; linking it installs its maker here, and BELVO_DISPLAY=
+// headless then chooses it. The shipped program has no headless display.
+typedef std::unique_ptr<DisplayBackend> (*DisplayBackendMaker)();
+void InstallHeadlessDisplayBackend(DisplayBackendMaker maker);
 
 } // namespace BPrivate
 
