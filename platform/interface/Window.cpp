@@ -191,6 +191,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fShownOnce(false),
 	fActive(false),
 	fInUpdate(false),
+	fUpdateClip{ 0, 0, -1, -1 },
 	fUpdatePosted(false),
 	fDisplayId(0),
 	fDisplayClient(nullptr)
@@ -752,7 +753,7 @@ BWindow::_DrawTree(BView* view, BPoint origin, const BPrivate::ClipBox& clip,
 	if (box.IsEmpty())
 		return;
 
-	BPrivate::SetUpdateClip(box);
+	fUpdateClip = box;
 	if (!IsTransparent(view->fViewColor)) {
 		uint32 value = BPrivate::PackColor(view->fViewColor);
 		for (int32 y = box.top; y <= box.bottom; y++)

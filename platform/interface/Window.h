@@ -137,6 +137,8 @@ private:
 			bool			fShownOnce;
 			bool			fActive;
 			bool			fInUpdate;
+			// The box the update is drawing now; views are clipped to it.
+			BPrivate::ClipBox fUpdateClip;
 
 			std::vector<uint32> fPixels;
 			BPrivate::Canvas fCanvas;

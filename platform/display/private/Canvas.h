@@ -8,6 +8,7 @@
 #define _PRIVATE_CANVAS_H
 
 #include <algorithm>
+#include <cmath>
 
 #include <GraphicsDefs.h>
 
@@ -28,7 +29,21 @@ struct ClipBox {
 		return ClipBox{ std::max(left, other.left), std::max(top, other.top),
 			std::min(right, other.right), std::min(bottom, other.bottom) };
 	}
+	// The smallest box holding both (neither may be empty).
+	ClipBox Union(const ClipBox& other) const
+	{
+		return ClipBox{ std::min(left, other.left), std::min(top, other.top),
+			std::max(right, other.right), std::max(bottom, other.bottom) };
+	}
 };
+
+// The whole pixel a coordinate falls on: pixel centres lie on whole
+// coordinates, and halves go to the right and down.
+inline int32
+PixelOf(float coordinate)
+{
+	return int32(std::floor(coordinate + 0.5f));
+}
 
 struct Canvas {
 	uint32* pixels = nullptr;
