@@ -12,6 +12,7 @@
 #include <Bitmap.h>
 #include <Message.h>
 #include <Window.h>
+#include <private/BitmapPainter.h>
 #include <private/Painter.h>
 #include <private/WindowPrivate.h>
 
@@ -28,7 +29,10 @@ public:
 		fWindow(view->fWindow),
 		fDirect(false)
 	{
-		if (fWindow == nullptr || fWindow->fCanvas.pixels == nullptr)
+		ClipBox limit = { 0, 0, -1, -1 };
+		bool inUpdate = false;
+		if (fWindow == nullptr
+			|| !fWindow->_DrawingArea(&fCanvas, &limit, &inUpdate))
 			return;
 		BPoint origin = view->_WindowOrigin();
 		BRect visible = view->_VisibleInWindow();
@@ -36,12 +40,9 @@ public:
 			return;
 		ClipBox clip = ClipBox{ int32(visible.left), int32(visible.top),
 			int32(visible.right), int32(visible.bottom) };
-		if (fWindow->fInUpdate)
-			clip = clip.Intersect(fWindow->fUpdateClip);
-		else
-			fDirect = true;
-		fPainter.emplace(fWindow->fCanvas, clip, PixelOf(origin.x),
-			PixelOf(origin.y));
+		clip = clip.Intersect(limit);
+		fDirect = !inUpdate;
+		fPainter.emplace(fCanvas, clip, PixelOf(origin.x), PixelOf(origin.y));
 		fPainter->SetHighColor(view->fHighColor);
 		fPainter->SetLowColor(view->fLowColor);
 		fPainter->SetDrawingMode(view->fDrawingMode);
@@ -61,6 +62,7 @@ public:
 private:
 	BWindow* fWindow;
 	bool fDirect;
+	Canvas fCanvas;
 	std::optional<Painter> fPainter;
 };
 
@@ -68,6 +70,18 @@ private:
 
 using BPrivate::ClipBox;
 using BPrivate::ViewPainter;
+
+namespace {
+
+bool
+IsTransparent(rgb_color color)
+{
+	return color.red == B_TRANSPARENT_COLOR.red
+		&& color.green == B_TRANSPARENT_COLOR.green
+		&& color.blue == B_TRANSPARENT_COLOR.blue;
+}
+
+} // namespace
 
 BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
 	:
@@ -134,16 +148,16 @@ BView::MakeFocus(bool focus)
 {
 	if (fWindow == nullptr)
 		return;
-	BView* previous = fWindow->fFocus;
+	BView* previous = fWindow->CurrentFocus();
 	if (focus) {
 		if (previous == this)
 			return;
-		fWindow->fFocus = this;
+		fWindow->_SetFocus(this);
 		if (previous != nullptr)
 			previous->MakeFocus(false);
 		Invalidate();
 	} else if (previous == this) {
-		fWindow->fFocus = nullptr;
+		fWindow->_SetFocus(nullptr);
 		Invalidate();
 	} else {
 		// The view that just lost the focus to another one.
@@ -339,6 +353,38 @@ BView::_VisibleInWindow() const
 	return visible & fWindow->Bounds();
 }
 
+void
+BView::_DrawUpdate(BPrivate::Canvas& canvas, const ClipBox& box, BRect frame)
+{
+	BPrivate::Painter background(canvas, box);
+	if (!IsTransparent(fViewColor)) {
+		background.SetHighColor(fViewColor);
+		background.FillBox(box, B_SOLID_HIGH);
+	}
+	if (fViewBitmap != nullptr) {
+		BRect size = fViewBitmap->Bounds();
+		int32 originX = BPrivate::PixelOf(frame.left);
+		int32 originY = BPrivate::PixelOf(frame.top);
+		uint32 horizontal = fViewBitmapFollow & 0x0f0f;
+		uint32 vertical = fViewBitmapFollow & 0xf0f0;
+		if (horizontal == B_FOLLOW_RIGHT)
+			originX += int32(frame.Width() - size.Width());
+		else if (horizontal == B_FOLLOW_H_CENTER)
+			originX += int32((frame.Width() - size.Width()) / 2);
+		if (vertical == B_FOLLOW_BOTTOM)
+			originY += int32(frame.Height() - size.Height());
+		else if (vertical == B_FOLLOW_V_CENTER)
+			originY += int32((frame.Height() - size.Height()) / 2);
+		BPrivate::TileBitmap(canvas, box, *fViewBitmap, originX, originY,
+			fViewBitmapOptions);
+	}
+	if ((fFlags & B_WILL_DRAW) != 0) {
+		BRect updateRect(box.left - frame.left, box.top - frame.top,
+			box.right - frame.left, box.bottom - frame.top);
+		Draw(updateRect);
+	}
+}
+
 BPoint
 BView::ConvertToScreen(BPoint point) const
 {
@@ -373,7 +419,7 @@ BView::Hide()
 		fHidden--;
 		Invalidate();
 		fHidden++;
-		if (fWindow->fFocus == this)
+		if (fWindow->CurrentFocus() == this)
 			MakeFocus(false);
 	}
 }
@@ -398,7 +444,7 @@ BView::IsHidden() const
 bool
 BView::IsFocus() const
 {
-	return fWindow != nullptr && fWindow->fFocus == this;
+	return fWindow != nullptr && fWindow->CurrentFocus() == this;
 }
 
 void
@@ -658,10 +704,13 @@ BView::GetMouse(BPoint* location, uint32* buttons, bool)
 			*buttons = 0;
 		return;
 	}
+	BPoint where;
+	uint32 pressed = 0;
+	fWindow->_GetMouse(&where, &pressed);
 	if (location != nullptr)
-		*location = fWindow->fLastMouse - _WindowOrigin();
+		*location = where - _WindowOrigin();
 	if (buttons != nullptr)
-		*buttons = fWindow->fLastButtons;
+		*buttons = pressed;
 }
 
 status_t
@@ -669,9 +718,9 @@ BView::SetMouseEventMask(uint32 mask, uint32)
 {
 	if (fWindow == nullptr)
 		return B_ERROR;
-	if ((mask & B_POINTER_EVENTS) != 0) {
-		fWindow->fMouseView = this;
-		fWindow->fMouseEventMask = mask;
-	}
+	// The pointer's events come to this view until the buttons go up;
+	// keyboard events go to the focus view in any case.
+	if ((mask & B_POINTER_EVENTS) != 0)
+		fWindow->_SetMouseView(this);
 	return B_OK;
 }

@@ -50,14 +50,6 @@ Touches(const BPrivate::ClipBox& a, const BPrivate::ClipBox& b)
 		&& a.top <= b.bottom + 1 && b.top <= a.bottom + 1;
 }
 
-bool
-IsTransparent(rgb_color color)
-{
-	return color.red == B_TRANSPARENT_COLOR.red
-		&& color.green == B_TRANSPARENT_COLOR.green
-		&& color.blue == B_TRANSPARENT_COLOR.blue;
-}
-
 BPrivate::ClipBox
 BoxOf(const BRect& rect)
 {
@@ -185,7 +177,6 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fMouseView(nullptr),
 	fLastMouseView(nullptr),
 	fMenuOwner(nullptr),
-	fMouseEventMask(0),
 	fLastButtons(0),
 	fShowLevel(1),
 	fShownOnce(false),
@@ -428,7 +419,7 @@ BWindow::_ViewAt(BView* view, BPoint point, BPoint origin) const
 {
 	for (int32 i = view->CountChildren() - 1; i >= 0; i--) {
 		BView* child = view->ChildAt(i);
-		if (child->fHidden > 0)
+		if (child->_IsHiddenItself())
 			continue;
 		BRect frame = child->Frame().OffsetByCopy(origin);
 		if (frame.Contains(point))
@@ -479,12 +470,11 @@ BWindow::_HandleMouse(BMessage* message)
 		if (view == nullptr)
 			return;
 		fMouseView = nullptr;
-		fMouseEventMask = 0;
 		BView* target = view;
 		target->MouseDown(where - target->_WindowOrigin());
 		// Unless the view asked for something else, the pointer stays with
 		// the view that was pressed until the button is released.
-		if (fMouseView == nullptr && target->fWindow == this)
+		if (fMouseView == nullptr && target->Window() == this)
 			fMouseView = target;
 		return;
 	}
@@ -492,7 +482,6 @@ BWindow::_HandleMouse(BMessage* message)
 	BView* target = fMouseView != nullptr ? fMouseView : FindView(where);
 	if (message->what == B_MOUSE_UP) {
 		fMouseView = nullptr;
-		fMouseEventMask = 0;
 		if (target != nullptr)
 			target->MouseUp(where - target->_WindowOrigin());
 		return;
@@ -745,7 +734,7 @@ void
 BWindow::_DrawTree(BView* view, BPoint origin, const BPrivate::ClipBox& clip,
 	const BPrivate::ClipBox& update)
 {
-	if (view->fHidden > 0)
+	if (view->_IsHiddenItself())
 		return;
 	BRect frame = view->Frame().OffsetByCopy(origin);
 	BPrivate::ClipBox viewBox = BoxOf(frame).Intersect(clip);
@@ -754,40 +743,34 @@ BWindow::_DrawTree(BView* view, BPoint origin, const BPrivate::ClipBox& clip,
 		return;
 
 	fUpdateClip = box;
-	if (!IsTransparent(view->fViewColor)) {
-		uint32 value = BPrivate::PackColor(view->fViewColor);
-		for (int32 y = box.top; y <= box.bottom; y++)
-			std::fill(fCanvas.Row(y) + box.left, fCanvas.Row(y) + box.right + 1,
-				value);
-	}
-	if (view->fViewBitmap != nullptr) {
-		BRect size = view->fViewBitmap->Bounds();
-		int32 originX = int32(std::floor(frame.left + 0.5f));
-		int32 originY = int32(std::floor(frame.top + 0.5f));
-		uint32 horizontal = view->fViewBitmapFollow & 0x0f0f;
-		uint32 vertical = view->fViewBitmapFollow & 0xf0f0;
-		if (horizontal == B_FOLLOW_RIGHT)
-			originX += int32(frame.Width() - size.Width());
-		else if (horizontal == B_FOLLOW_H_CENTER)
-			originX += int32((frame.Width() - size.Width()) / 2);
-		if (vertical == B_FOLLOW_BOTTOM)
-			originY += int32(frame.Height() - size.Height());
-		else if (vertical == B_FOLLOW_V_CENTER)
-			originY += int32((frame.Height() - size.Height()) / 2);
-		BPrivate::TileBitmap(fCanvas, box, *view->fViewBitmap, originX,
-			originY, view->fViewBitmapOptions);
-	}
-	if ((view->fFlags & B_WILL_DRAW) != 0) {
-		BRect updateRect(box.left - frame.left, box.top - frame.top,
-			box.right - frame.left, box.bottom - frame.top);
-		view->Draw(updateRect);
-	}
+	view->_DrawUpdate(fCanvas, box, frame);
 	// Drawing may have removed views; walk a copy of the list.
-	std::vector<BView*> children = view->fChildren;
+	std::vector<BView*> children;
+	for (int32 i = 0; i < view->CountChildren(); i++)
+		children.push_back(view->ChildAt(i));
 	for (BView* child : children) {
-		if (child->fParent == view)
+		if (child->Parent() == view)
 			_DrawTree(child, frame.LeftTop(), viewBox, update);
 	}
+}
+
+bool
+BWindow::_DrawingArea(BPrivate::Canvas* canvas, BPrivate::ClipBox* limit,
+	bool* inUpdate) const
+{
+	if (fCanvas.pixels == nullptr)
+		return false;
+	*canvas = fCanvas;
+	*limit = fInUpdate ? fUpdateClip : fCanvas.Bounds();
+	*inUpdate = fInUpdate;
+	return true;
+}
+
+void
+BWindow::_GetMouse(BPoint* where, uint32* buttons) const
+{
+	*where = fLastMouse;
+	*buttons = fLastButtons;
 }
 
 void

@@ -114,6 +114,22 @@ private:
 								const BPrivate::ClipBox& update);
 			void			_Present(const BPrivate::ClipBox& box);
 			void			_ViewRemoved(BView* view);
+			// For views: where they draw now. False while the window has
+			// no pixels. During an update `limit` is the box being drawn
+			// again, which shows when the update ends; outside one it is
+			// the whole canvas, and what is drawn must be shown through
+			// _Present().
+			bool			_DrawingArea(BPrivate::Canvas* canvas,
+								BPrivate::ClipBox* limit,
+								bool* inUpdate) const;
+			void			_SetFocus(BView* view) { fFocus = view; }
+			// The view that gets the pointer's events until the buttons
+			// are released.
+			void			_SetMouseView(BView* view)
+								{ fMouseView = view; }
+			// Where the pointer was last, in window coordinates, and its
+			// buttons.
+			void			_GetMouse(BPoint* where, uint32* buttons) const;
 			void			_HandleMouse(BMessage* message);
 			void			_HandleKey(BMessage* message);
 			void			_MoveFocus(bool forward);
@@ -130,7 +146,6 @@ private:
 			BView*			fMouseView;       // gets the pointer while down
 			BView*			fLastMouseView;   // for entered/exited
 			BView*			fMenuOwner;       // has a menu open: gets all input
-			uint32			fMouseEventMask;
 			BPoint			fLastMouse;
 			uint32			fLastButtons;
 			int32			fShowLevel;
