@@ -21,6 +21,7 @@
 #include <private/Display.h>
 #include <private/WindowPrivate.h>
 #include <private/WindowRegistry.h>
+#include <private/WindowSurface.h>
 #include <private/AppPrivate.h>
 
 namespace {
@@ -181,9 +182,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fShowLevel(1),
 	fShownOnce(false),
 	fActive(false),
-	fInUpdate(false),
-	fUpdateClip{ 0, 0, -1, -1 },
-	fUpdatePosted(false),
+	fSurface(new BPrivate::WindowSurface),
 	fDisplayId(0),
 	fDisplayClient(nullptr)
 {
@@ -197,11 +196,11 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 
 	int32 width = int32(fFrame.Width()) + 1;
 	int32 height = int32(fFrame.Height()) + 1;
-	fPixels.assign(size_t(width) * height, 0xffd8d8d8u);
-	fCanvas.pixels = fPixels.data();
-	fCanvas.width = width;
-	fCanvas.height = height;
-	fCanvas.stride = width;
+	fSurface->pixels.assign(size_t(width) * height, 0xffd8d8d8u);
+	fSurface->canvas.pixels = fSurface->pixels.data();
+	fSurface->canvas.width = width;
+	fSurface->canvas.height = height;
+	fSurface->canvas.stride = width;
 
 	fRoot = new BView(Bounds(), "top view", B_FOLLOW_ALL_SIDES, B_WILL_DRAW);
 	fRoot->SetViewColor(ui_color(B_PANEL_BACKGROUND_COLOR));
@@ -679,31 +678,32 @@ BWindow::ConvertFromScreen(BRect rect) const
 void
 BWindow::_Invalidate(const BPrivate::ClipBox& box)
 {
-	BPrivate::ClipBox clipped = box.Intersect(fCanvas.Bounds());
+	BPrivate::ClipBox clipped = box.Intersect(fSurface->canvas.Bounds());
 	if (clipped.IsEmpty())
 		return;
 	bool post = false;
 	{
-		std::lock_guard<std::mutex> lock(fDirtyLock);
+		std::lock_guard<std::mutex> lock(fSurface->dirtyLock);
+		std::vector<BPrivate::ClipBox>& dirty = fSurface->dirty;
 		for (;;) {
-			auto touching = std::find_if(fDirty.begin(), fDirty.end(),
+			auto touching = std::find_if(dirty.begin(), dirty.end(),
 				[&](const BPrivate::ClipBox& other) {
 					return Touches(other, clipped);
 				});
-			if (touching == fDirty.end())
+			if (touching == dirty.end())
 				break;
 			clipped = Union(clipped, *touching);
-			fDirty.erase(touching);
+			dirty.erase(touching);
 		}
-		fDirty.push_back(clipped);
-		if (fDirty.size() > kMaxDirtyBoxes) {
-			BPrivate::ClipBox all = fDirty.front();
-			for (const BPrivate::ClipBox& other : fDirty)
+		dirty.push_back(clipped);
+		if (dirty.size() > kMaxDirtyBoxes) {
+			BPrivate::ClipBox all = dirty.front();
+			for (const BPrivate::ClipBox& other : dirty)
 				all = Union(all, other);
-			fDirty.assign(1, all);
+			dirty.assign(1, all);
 		}
-		if (!fUpdatePosted) {
-			fUpdatePosted = true;
+		if (!fSurface->updatePosted) {
+			fSurface->updatePosted = true;
 			post = true;
 		}
 	}
@@ -716,16 +716,16 @@ BWindow::UpdateIfNeeded()
 {
 	std::vector<BPrivate::ClipBox> boxes;
 	{
-		std::lock_guard<std::mutex> lock(fDirtyLock);
-		boxes.swap(fDirty);
-		fUpdatePosted = false;
+		std::lock_guard<std::mutex> lock(fSurface->dirtyLock);
+		boxes.swap(fSurface->dirty);
+		fSurface->updatePosted = false;
 	}
 	if (boxes.empty() || fRoot == nullptr)
 		return;
-	fInUpdate = true;
+	fSurface->inUpdate = true;
 	for (const BPrivate::ClipBox& box : boxes)
-		_DrawTree(fRoot, B_ORIGIN, fCanvas.Bounds(), box);
-	fInUpdate = false;
+		_DrawTree(fRoot, B_ORIGIN, fSurface->canvas.Bounds(), box);
+	fSurface->inUpdate = false;
 	for (const BPrivate::ClipBox& box : boxes)
 		_Present(box);
 }
@@ -742,8 +742,8 @@ BWindow::_DrawTree(BView* view, BPoint origin, const BPrivate::ClipBox& clip,
 	if (box.IsEmpty())
 		return;
 
-	fUpdateClip = box;
-	view->_DrawUpdate(fCanvas, box, frame);
+	fSurface->updating = box;
+	view->_DrawUpdate(fSurface->canvas, box, frame);
 	// Drawing may have removed views; walk a copy of the list.
 	std::vector<BView*> children;
 	for (int32 i = 0; i < view->CountChildren(); i++)
@@ -758,11 +758,12 @@ bool
 BWindow::_DrawingArea(BPrivate::Canvas* canvas, BPrivate::ClipBox* limit,
 	bool* inUpdate) const
 {
-	if (fCanvas.pixels == nullptr)
+	const BPrivate::WindowSurface& surface = *fSurface;
+	if (surface.canvas.pixels == nullptr)
 		return false;
-	*canvas = fCanvas;
-	*limit = fInUpdate ? fUpdateClip : fCanvas.Bounds();
-	*inUpdate = fInUpdate;
+	*canvas = surface.canvas;
+	*limit = surface.inUpdate ? surface.updating : surface.canvas.Bounds();
+	*inUpdate = surface.inUpdate;
 	return true;
 }
 
@@ -777,7 +778,7 @@ void
 BWindow::_Present(const BPrivate::ClipBox& box)
 {
 	if (BPrivate::Display* display = _Display())
-		display->Present(fDisplayId, fCanvas, box);
+		display->Present(fDisplayId, fSurface->canvas, box);
 }
 
 void

@@ -20,23 +20,23 @@
 #ifndef _WINDOW_H
 #define _WINDOW_H
 
-#include <atomic>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include <InterfaceDefs.h>
 #include <Looper.h>
 #include <Rect.h>
-#include <private/Canvas.h>
 
 class BBitmap;
 class BView;
 class BWindow;
 
 namespace BPrivate {
+struct Canvas;
+struct ClipBox;
 class Display;
 class WindowDisplayClient;
+struct WindowSurface;
 class ViewPainter;
 uint32 DisplayIdOf(const BWindow* window);
 void SetMenuOwner(BWindow* window, BView* owner);
@@ -151,16 +151,8 @@ private:
 			int32			fShowLevel;
 			bool			fShownOnce;
 			bool			fActive;
-			bool			fInUpdate;
-			// The box the update is drawing now; views are clipped to it.
-			BPrivate::ClipBox fUpdateClip;
 
-			std::vector<uint32> fPixels;
-			BPrivate::Canvas fCanvas;
-
-			std::mutex		fDirtyLock;
-			std::vector<BPrivate::ClipBox> fDirty;
-			bool			fUpdatePosted;
+			std::unique_ptr<BPrivate::WindowSurface> fSurface;
 
 			uint32			fDisplayId;
 			BPrivate::WindowDisplayClient* fDisplayClient;
