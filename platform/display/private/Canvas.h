@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include <GraphicsDefs.h>
+#include <Rect.h>
 
 namespace BPrivate {
 
@@ -43,6 +44,14 @@ inline int32
 PixelOf(float coordinate)
 {
 	return int32(std::floor(coordinate + 0.5f));
+}
+
+// The pixels whose centres a rectangle's corners fall on.
+inline ClipBox
+PixelBoxOf(const BRect& rect)
+{
+	return ClipBox{ PixelOf(rect.left), PixelOf(rect.top), PixelOf(rect.right),
+		PixelOf(rect.bottom) };
 }
 
 struct Canvas {

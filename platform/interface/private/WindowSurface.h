@@ -16,6 +16,9 @@
 
 namespace BPrivate {
 
+// Posted to the window when boxes are waiting to be drawn.
+const uint32 kUpdateMessage = '_UPD';
+
 struct WindowSurface {
 	std::vector<uint32> pixels;
 	Canvas canvas;
