@@ -22,13 +22,6 @@ namespace {
 // window simply redraws their union.
 const size_t kMaxDirtyBoxes = 8;
 
-BPrivate::ClipBox
-Union(const BPrivate::ClipBox& a, const BPrivate::ClipBox& b)
-{
-	return BPrivate::ClipBox{ std::min(a.left, b.left), std::min(a.top, b.top),
-		std::max(a.right, b.right), std::max(a.bottom, b.bottom) };
-}
-
 bool
 Touches(const BPrivate::ClipBox& a, const BPrivate::ClipBox& b)
 {
@@ -55,14 +48,14 @@ BWindow::_Invalidate(const BPrivate::ClipBox& box)
 				});
 			if (touching == dirty.end())
 				break;
-			clipped = Union(clipped, *touching);
+			clipped = clipped.Union(*touching);
 			dirty.erase(touching);
 		}
 		dirty.push_back(clipped);
 		if (dirty.size() > kMaxDirtyBoxes) {
 			BPrivate::ClipBox all = dirty.front();
 			for (const BPrivate::ClipBox& other : dirty)
-				all = Union(all, other);
+				all = all.Union(other);
 			dirty.assign(1, all);
 		}
 		if (!fSurface->updatePosted) {
