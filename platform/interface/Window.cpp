@@ -78,6 +78,14 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 		std::string error;
 		if (BPrivate::Display::Start(&error))
 			display = BPrivate::Display::Default();
+		else {
+			// The window goes on without a place on the screen: it draws
+			// into its own pixels and handles its messages, and every
+			// request to the display is dropped.
+			fprintf(stderr, "%s: window \"%s\" will not be shown: %s\n",
+				program_invocation_short_name, fTitle.c_str(),
+				error.empty() ? "no display" : error.c_str());
+		}
 	}
 	if (display != nullptr) {
 		BPrivate::WindowSpec spec;
