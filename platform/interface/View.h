@@ -68,7 +68,7 @@ public:
 	virtual	void			FrameResized(float newWidth, float newHeight);
 
 	// The tree.
-			void			AddChild(BView* child, BView* before = NULL);
+			void			AddChild(BView* child, BView* before = nullptr);
 			bool			RemoveChild(BView* child);
 			bool			RemoveSelf();
 			int32			CountChildren() const;

@@ -61,7 +61,7 @@ public:
 	virtual	void			WindowActivated(bool active);
 	virtual	void			FrameMoved(BPoint newPosition);
 
-			void			AddChild(BView* child, BView* before = NULL);
+			void			AddChild(BView* child, BView* before = nullptr);
 			bool			RemoveChild(BView* child);
 			int32			CountChildren() const;
 			BView*			ChildAt(int32 index) const;
