@@ -14,7 +14,6 @@
 #include <Window.h>
 #include <private/BitmapPainter.h>
 #include <private/Painter.h>
-#include <private/WindowPrivate.h>
 
 namespace BPrivate {
 
