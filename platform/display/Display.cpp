@@ -374,4 +374,11 @@ Display::ScreenFrame()
 	return fScreenFrame;
 }
 
+BRect
+Display::DefaultScreenFrame()
+{
+	Display* display = Default();
+	return display != nullptr ? display->ScreenFrame() : FallbackScreenFrame();
+}
+
 } // namespace BPrivate

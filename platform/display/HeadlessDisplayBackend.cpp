@@ -72,7 +72,7 @@ public:
 		fWoken.notify_one();
 	}
 
-	BRect ScreenFrame() override { return BRect(0, 0, 1023, 767); }
+	BRect ScreenFrame() override { return FallbackScreenFrame(); }
 
 	bool CreateWindow(DisplayWindowId id, const WindowSpec& spec,
 		std::shared_ptr<FrontBuffer> buffer) override

@@ -221,7 +221,7 @@ public:
 	{
 		SDL_Rect bounds;
 		if (SDL_GetDisplayBounds(0, &bounds) != 0)
-			return BRect(0, 0, 1023, 767);
+			return FallbackScreenFrame();
 		return BRect(bounds.x, bounds.y, bounds.x + bounds.w - 1,
 			bounds.y + bounds.h - 1);
 	}

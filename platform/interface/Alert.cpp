@@ -337,9 +337,7 @@ LayOut(const char* text, const char* button0, const char* button1,
 	float height = top + 12 + layout.buttonHeight + kMargin;
 
 	// Centred on the screen, a little above the middle as alerts sit.
-	BRect screen(0, 0, 1023, 767);
-	if (Display* display = Display::Default())
-		screen = display->ScreenFrame();
+	BRect screen = Display::DefaultScreenFrame();
 	float left = std::floor(screen.left + (screen.Width() - kAlertWidth) / 2);
 	float alertTop = std::floor(screen.top + (screen.Height() - height) / 3);
 	layout.frame = BRect(left, alertTop, left + kAlertWidth - 1,

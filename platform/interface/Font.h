@@ -65,16 +65,16 @@ public:
 	// A copy of the plain font.
 	BFont();
 	BFont(const BFont& font) = default;
-	// A copy of *font, or of the plain font when font is NULL.
+	// A copy of *font, or of the plain font when font is null.
 	BFont(const BFont* font);
 	BFont& operator=(const BFont& font) = default;
 
-	// Sets the family and style by name, best effort: a NULL family or
+	// Sets the family and style by name, best effort: a null family or
 	// style keeps the current one, and a name too long for font_family or
 	// font_style is cut at a character boundary. The face follows the style
 	// name: "Bold" in it makes the font bold, "Italic" or "Oblique" italic.
 	void SetFamilyAndStyle(const char* family, const char* style);
-	// Sets the family by name (NULL keeps it) and the face, as SetFace does.
+	// Sets the family by name (null keeps it) and the face, as SetFace does.
 	void SetFamilyAndFace(const char* family, uint16 face);
 	void GetFamilyAndStyle(font_family* family, font_style* style) const;
 

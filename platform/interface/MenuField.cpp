@@ -306,9 +306,7 @@ BMenuField::_Open(bool fromKeyboard)
 	if (rows.empty())
 		return;
 
-	BRect screen(0, 0, 1023, 767);
-	if (Display* display = Display::Default())
-		screen = display->ScreenFrame();
+	BRect screen = Display::DefaultScreenFrame();
 	BRect frame = MenuWindow::FrameFor(rows, ConvertToScreen(ControlFrame()),
 		screen);
 

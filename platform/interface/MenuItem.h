@@ -27,7 +27,7 @@ public:
 	// In a radio-mode menu, marking an item unmarks the others.
 	virtual	void			SetMarked(bool marked);
 			bool			IsMarked() const { return fMarked; }
-			char			Shortcut(uint32* modifiers = NULL) const;
+			char			Shortcut(uint32* modifiers = nullptr) const;
 			BMenu*			Menu() const { return fMenu; }
 
 private:

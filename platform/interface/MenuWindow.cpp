@@ -61,18 +61,8 @@ public:
 
 	void Draw(BRect) override
 	{
-		BRect bounds = Bounds();
-		SetHighColor(kOutline);
-		StrokeRect(bounds);
-		BRect inside = bounds.InsetByCopy(1, 1);
-		SetHighColor(kBevelLight);
-		StrokeLine(inside.LeftBottom(), inside.LeftTop());
-		StrokeLine(inside.LeftTop(), inside.RightTop());
-		SetHighColor(kBevelShadow);
-		StrokeLine(BPoint(inside.left + 1, inside.bottom),
-			inside.RightBottom());
-		StrokeLine(inside.RightBottom(), BPoint(inside.right,
-			inside.top + 1));
+		// The rows sit on the view colour, inside a raised frame.
+		DrawBevelFrame(this, Bounds(), false);
 
 		for (int32 i = 0; i < int32(fRows.size()); i++) {
 			BRect row = RowFrame(i);
@@ -213,33 +203,35 @@ public:
 
 	void Choose(int32 index)
 	{
-		if (fDone)
-			return;
-		fDone = true;
 		BMessage chosen(kMenuItemChosen);
 		chosen.AddInt32("index", index);
-		fLink->PostToField(&chosen);
-		Window()->Quit();
+		if (Report(&chosen))
+			Window()->Quit();
 	}
 
 	void Close()
 	{
-		if (fDone)
-			return;
-		fDone = true;
 		BMessage closed(kMenuClosed);
-		fLink->PostToField(&closed);
-		Window()->Quit();
+		if (Report(&closed))
+			Window()->Quit();
 	}
 
 	// The window is closing for a reason of its own.
 	void Closing()
 	{
-		if (fDone)
-			return;
-		fDone = true;
 		BMessage closed(kMenuClosed);
-		fLink->PostToField(&closed);
+		Report(&closed);
+	}
+
+	// Tells the field how the menu ended, the first time only; false when
+	// it has been told already.
+	bool Report(BMessage* ending)
+	{
+		if (fDone)
+			return false;
+		fDone = true;
+		fLink->PostToField(ending);
+		return true;
 	}
 
 	void Dismiss()

@@ -1,148 +1,86 @@
 /*
- * Views: the tree, the drawing state and the software painting.
+ * Views: the tree, the drawing state, and the drawing calls, which a
+ * painter on the window's canvas carries out.
  */
 #include <View.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include <Bitmap.h>
 #include <Message.h>
 #include <Window.h>
 #include <private/BitmapPainter.h>
-#include <private/FontEngine.h>
-#include <private/WindowPrivate.h>
+#include <private/Painter.h>
 
 namespace BPrivate {
 
-// Finds where and how a view may paint right now.
+// A painter for a view as it is now: on its window's canvas, with the
+// view's top-left pixel as the origin, clipped to what of the view shows
+// and, during an update, to the box the window is drawing. Drawing outside
+// an update shows at once, when this goes.
 class ViewPainter {
 public:
 	explicit ViewPainter(BView* view)
 		:
-		fView(view),
 		fWindow(view->fWindow),
-		fValid(false),
 		fDirect(false)
 	{
-		if (fWindow == nullptr || fWindow->fCanvas.pixels == nullptr)
+		ClipBox limit = { 0, 0, -1, -1 };
+		bool inUpdate = false;
+		if (fWindow == nullptr
+			|| !fWindow->_DrawingArea(&fCanvas, &limit, &inUpdate))
 			return;
 		BPoint origin = view->_WindowOrigin();
-		fOriginX = int32(std::floor(origin.x + 0.5f));
-		fOriginY = int32(std::floor(origin.y + 0.5f));
 		BRect visible = view->_VisibleInWindow();
 		if (!visible.IsValid())
 			return;
-		fClip = ClipBox{ int32(visible.left), int32(visible.top),
+		ClipBox clip = ClipBox{ int32(visible.left), int32(visible.top),
 			int32(visible.right), int32(visible.bottom) };
-		if (fWindow->fInUpdate)
-			fClip = fClip.Intersect(sUpdateClip);
-		else
-			fDirect = true;
-		fClip = fClip.Intersect(fWindow->fCanvas.Bounds());
-		fValid = !fClip.IsEmpty();
+		clip = clip.Intersect(limit);
+		fDirect = !inUpdate;
+		fPainter.emplace(fCanvas, clip, PixelOf(origin.x), PixelOf(origin.y));
+		fPainter->SetHighColor(view->fHighColor);
+		fPainter->SetLowColor(view->fLowColor);
+		fPainter->SetDrawingMode(view->fDrawingMode);
 	}
 
 	~ViewPainter()
 	{
-		// Drawing outside an update shows at once.
-		if (fValid && fDirect && !fTouched.IsEmpty())
-			fWindow->_Present(fTouched);
+		if (IsValid() && fDirect && !fPainter->Touched().IsEmpty())
+			fWindow->_Present(fPainter->Touched());
 	}
 
-	bool IsValid() const { return fValid; }
+	bool IsValid() const { return fPainter && fPainter->IsValid(); }
 	// Drawing outside an update: what is touched is shown at once.
 	bool IsDirect() const { return fDirect; }
-	Canvas& Target() { return fWindow->fCanvas; }
-	const ClipBox& Clip() const { return fClip; }
-	int32 X(float x) const { return int32(std::floor(x + 0.5f)) + fOriginX; }
-	int32 Y(float y) const { return int32(std::floor(y + 0.5f)) + fOriginY; }
-	float WindowX(float x) const { return x + fOriginX; }
-	float WindowY(float y) const { return y + fOriginY; }
-
-	void Touch(ClipBox box)
-	{
-		box = box.Intersect(fClip);
-		if (box.IsEmpty())
-			return;
-		if (fTouched.IsEmpty())
-			fTouched = box;
-		else {
-			fTouched = ClipBox{ std::min(fTouched.left, box.left),
-				std::min(fTouched.top, box.top),
-				std::max(fTouched.right, box.right),
-				std::max(fTouched.bottom, box.bottom) };
-		}
-	}
-
-	// One pixel of a pattern fill, in window coordinates.
-	void Plot(int32 x, int32 y, const pattern& fill)
-	{
-		if (!fClip.Contains(x, y))
-			return;
-		bool high = (fill.data[y & 7] & (0x80 >> (x & 7))) != 0;
-		drawing_mode mode = fView->fDrawingMode;
-		if (!high && mode == B_OP_OVER)
-			return;
-		rgb_color color = high ? fView->fHighColor : fView->fLowColor;
-		uint32* pixel = Target().Row(y) + x;
-		if (mode == B_OP_ALPHA)
-			*pixel = BlendPixel(*pixel, color, color.alpha);
-		else if (mode == B_OP_INVERT)
-			*pixel = (*pixel ^ 0x00ffffffu) | 0xff000000u;
-		else
-			*pixel = PackColor(color);
-	}
-
-	void FillBox(ClipBox box, const pattern& fill)
-	{
-		box = box.Intersect(fClip);
-		if (box.IsEmpty())
-			return;
-		Touch(box);
-		bool solidHigh = memcmp(&fill, &B_SOLID_HIGH, sizeof(pattern)) == 0;
-		drawing_mode mode = fView->fDrawingMode;
-		if (solidHigh && (mode == B_OP_COPY || mode == B_OP_OVER)) {
-			uint32 value = PackColor(fView->fHighColor);
-			for (int32 y = box.top; y <= box.bottom; y++)
-				std::fill(Target().Row(y) + box.left,
-					Target().Row(y) + box.right + 1, value);
-			return;
-		}
-		for (int32 y = box.top; y <= box.bottom; y++) {
-			for (int32 x = box.left; x <= box.right; x++)
-				Plot(x, y, fill);
-		}
-	}
-
-	static thread_local ClipBox sUpdateClip;
+	Painter* operator->() { return &*fPainter; }
 
 private:
-	BView* fView;
 	BWindow* fWindow;
-	bool fValid;
 	bool fDirect;
-	ClipBox fClip = { 0, 0, -1, -1 };
-	ClipBox fTouched = { 0, 0, -1, -1 };
-	int32 fOriginX = 0;
-	int32 fOriginY = 0;
+	Canvas fCanvas;
+	std::optional<Painter> fPainter;
 };
-
-// Only the window's own thread draws, one update at a time, and it holds the
-// window's lock while it does; the clip of the update running is kept here.
-thread_local ClipBox ViewPainter::sUpdateClip = { 0, 0, -1, -1 };
-
-void
-SetUpdateClip(const ClipBox& box)
-{
-	ViewPainter::sUpdateClip = box;
-}
 
 } // namespace BPrivate
 
 using BPrivate::ClipBox;
 using BPrivate::ViewPainter;
+
+namespace {
+
+bool
+IsTransparent(rgb_color color)
+{
+	return color.red == B_TRANSPARENT_COLOR.red
+		&& color.green == B_TRANSPARENT_COLOR.green
+		&& color.blue == B_TRANSPARENT_COLOR.blue;
+}
+
+} // namespace
 
 BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
 	:
@@ -209,16 +147,16 @@ BView::MakeFocus(bool focus)
 {
 	if (fWindow == nullptr)
 		return;
-	BView* previous = fWindow->fFocus;
+	BView* previous = fWindow->CurrentFocus();
 	if (focus) {
 		if (previous == this)
 			return;
-		fWindow->fFocus = this;
+		fWindow->_SetFocus(this);
 		if (previous != nullptr)
 			previous->MakeFocus(false);
 		Invalidate();
 	} else if (previous == this) {
-		fWindow->fFocus = nullptr;
+		fWindow->_SetFocus(nullptr);
 		Invalidate();
 	} else {
 		// The view that just lost the focus to another one.
@@ -414,6 +352,38 @@ BView::_VisibleInWindow() const
 	return visible & fWindow->Bounds();
 }
 
+void
+BView::_DrawUpdate(BPrivate::Canvas& canvas, const ClipBox& box, BRect frame)
+{
+	BPrivate::Painter background(canvas, box);
+	if (!IsTransparent(fViewColor)) {
+		background.SetHighColor(fViewColor);
+		background.FillBox(box, B_SOLID_HIGH);
+	}
+	if (fViewBitmap != nullptr) {
+		BRect size = fViewBitmap->Bounds();
+		int32 originX = BPrivate::PixelOf(frame.left);
+		int32 originY = BPrivate::PixelOf(frame.top);
+		uint32 horizontal = fViewBitmapFollow & 0x0f0f;
+		uint32 vertical = fViewBitmapFollow & 0xf0f0;
+		if (horizontal == B_FOLLOW_RIGHT)
+			originX += int32(frame.Width() - size.Width());
+		else if (horizontal == B_FOLLOW_H_CENTER)
+			originX += int32((frame.Width() - size.Width()) / 2);
+		if (vertical == B_FOLLOW_BOTTOM)
+			originY += int32(frame.Height() - size.Height());
+		else if (vertical == B_FOLLOW_V_CENTER)
+			originY += int32((frame.Height() - size.Height()) / 2);
+		BPrivate::TileBitmap(canvas, box, *fViewBitmap, originX, originY,
+			fViewBitmapOptions);
+	}
+	if ((fFlags & B_WILL_DRAW) != 0) {
+		BRect updateRect(box.left - frame.left, box.top - frame.top,
+			box.right - frame.left, box.bottom - frame.top);
+		Draw(updateRect);
+	}
+}
+
 BPoint
 BView::ConvertToScreen(BPoint point) const
 {
@@ -448,7 +418,7 @@ BView::Hide()
 		fHidden--;
 		Invalidate();
 		fHidden++;
-		if (fWindow->fFocus == this)
+		if (fWindow->CurrentFocus() == this)
 			MakeFocus(false);
 	}
 }
@@ -473,7 +443,7 @@ BView::IsHidden() const
 bool
 BView::IsFocus() const
 {
-	return fWindow != nullptr && fWindow->fFocus == this;
+	return fWindow != nullptr && fWindow->CurrentFocus() == this;
 }
 
 void
@@ -593,38 +563,8 @@ BView::StrokeLine(BPoint from, BPoint to, const pattern& fill)
 {
 	fPen = to;
 	ViewPainter painter(this);
-	if (!painter.IsValid())
-		return;
-	int32 x0 = painter.X(from.x), y0 = painter.Y(from.y);
-	int32 x1 = painter.X(to.x), y1 = painter.Y(to.y);
-	painter.Touch(ClipBox{ std::min(x0, x1), std::min(y0, y1),
-		std::max(x0, x1), std::max(y0, y1) });
-	// Lines far outside the window are clipped to it before stepping, so a
-	// huge coordinate cannot make us walk millions of pixels.
-	const ClipBox& clip = painter.Clip();
-	if (std::max(x0, x1) < clip.left || std::min(x0, x1) > clip.right
-		|| std::max(y0, y1) < clip.top || std::min(y0, y1) > clip.bottom)
-		return;
-	int64 dx = std::abs(int64(x1) - x0), dy = -std::abs(int64(y1) - y0);
-	int32 sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-	int64 error = dx + dy;
-	int64 steps = std::max(dx, -dy);
-	if (steps > 65536)
-		return;
-	for (;;) {
-		painter.Plot(x0, y0, fill);
-		if (x0 == x1 && y0 == y1)
-			break;
-		int64 twice = 2 * error;
-		if (twice >= dy) {
-			error += dy;
-			x0 += sx;
-		}
-		if (twice <= dx) {
-			error += dx;
-			y0 += sy;
-		}
-	}
+	if (painter.IsValid())
+		painter->StrokeLine(from, to, fill);
 }
 
 void
@@ -633,14 +573,8 @@ BView::StrokeRect(BRect rect, const pattern& fill)
 	if (!rect.IsValid())
 		return;
 	ViewPainter painter(this);
-	if (!painter.IsValid())
-		return;
-	int32 left = painter.X(rect.left), top = painter.Y(rect.top);
-	int32 right = painter.X(rect.right), bottom = painter.Y(rect.bottom);
-	painter.FillBox(ClipBox{ left, top, right, top }, fill);
-	painter.FillBox(ClipBox{ left, bottom, right, bottom }, fill);
-	painter.FillBox(ClipBox{ left, top, left, bottom }, fill);
-	painter.FillBox(ClipBox{ right, top, right, bottom }, fill);
+	if (painter.IsValid())
+		painter->StrokeRect(rect, fill);
 }
 
 void
@@ -649,10 +583,8 @@ BView::FillRect(BRect rect, const pattern& fill)
 	if (!rect.IsValid())
 		return;
 	ViewPainter painter(this);
-	if (!painter.IsValid())
-		return;
-	painter.FillBox(ClipBox{ painter.X(rect.left), painter.Y(rect.top),
-		painter.X(rect.right), painter.Y(rect.bottom) }, fill);
+	if (painter.IsValid())
+		painter->FillRect(rect, fill);
 }
 
 void
@@ -669,114 +601,24 @@ void
 BView::FillTriangle(BPoint a, BPoint b, BPoint c, const pattern& fill)
 {
 	ViewPainter painter(this);
-	if (!painter.IsValid())
-		return;
-	// Pixel centres lie on whole coordinates; a pixel is filled when its
-	// centre is inside the triangle or on its edges.
-	double ax = painter.WindowX(a.x), ay = painter.WindowY(a.y);
-	double bx = painter.WindowX(b.x), by = painter.WindowY(b.y);
-	double cx = painter.WindowX(c.x), cy = painter.WindowY(c.y);
-	double area = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
-	if (area == 0 || !std::isfinite(area))
-		return;
-	ClipBox box = ClipBox{
-		int32(std::max<double>(std::floor(std::min({ ax, bx, cx })), -1e6)),
-		int32(std::max<double>(std::floor(std::min({ ay, by, cy })), -1e6)),
-		int32(std::min<double>(std::ceil(std::max({ ax, bx, cx })), 1e6)),
-		int32(std::min<double>(std::ceil(std::max({ ay, by, cy })), 1e6)) }
-		.Intersect(painter.Clip());
-	if (box.IsEmpty())
-		return;
-	painter.Touch(box);
-	const double epsilon = 1e-6 * std::fabs(area);
-	for (int32 y = box.top; y <= box.bottom; y++) {
-		for (int32 x = box.left; x <= box.right; x++) {
-			double w0 = (bx - ax) * (y - ay) - (by - ay) * (x - ax);
-			double w1 = (cx - bx) * (y - by) - (cy - by) * (x - bx);
-			double w2 = (ax - cx) * (y - cy) - (ay - cy) * (x - cx);
-			if (area < 0) {
-				w0 = -w0;
-				w1 = -w1;
-				w2 = -w2;
-			}
-			if (w0 >= -epsilon && w1 >= -epsilon && w2 >= -epsilon)
-				painter.Plot(x, y, fill);
-		}
-	}
-}
-
-namespace {
-
-// Coverage, 0 to 255, of the pixel centred at (x, y) by the ellipse (filled,
-// or only its one-pixel rim), from 4 x 4 samples.
-uint32
-EllipseCoverage(double x, double y, double cx, double cy, double rx,
-	double ry, bool rimOnly)
-{
-	int inside = 0;
-	for (int sy = 0; sy < 4; sy++) {
-		for (int sx = 0; sx < 4; sx++) {
-			double px = x - 0.375 + sx * 0.25 - cx;
-			double py = y - 0.375 + sy * 0.25 - cy;
-			double outer = (px * px) / (rx * rx) + (py * py) / (ry * ry);
-			if (outer > 1)
-				continue;
-			if (rimOnly && rx > 1 && ry > 1) {
-				double inner = (px * px) / ((rx - 1) * (rx - 1))
-					+ (py * py) / ((ry - 1) * (ry - 1));
-				if (inner < 1)
-					continue;
-			}
-			inside++;
-		}
-	}
-	return uint32(inside * 255 / 16);
-}
-
-} // namespace
-
-static void
-PaintEllipse(BView* view, ViewPainter& painter, BRect rect, bool rimOnly)
-{
-	if (!rect.IsValid() || !painter.IsValid())
-		return;
-	// The ellipse covers the rectangle's pixels: from the left edge of its
-	// first pixel to the right edge of its last.
-	double left = painter.WindowX(rect.left) - 0.5;
-	double top = painter.WindowY(rect.top) - 0.5;
-	double right = painter.WindowX(rect.right) + 0.5;
-	double bottom = painter.WindowY(rect.bottom) + 0.5;
-	double cx = (left + right) / 2, cy = (top + bottom) / 2;
-	double rx = (right - left) / 2, ry = (bottom - top) / 2;
-	ClipBox box = ClipBox{ painter.X(rect.left), painter.Y(rect.top),
-		painter.X(rect.right), painter.Y(rect.bottom) }
-		.Intersect(painter.Clip());
-	if (box.IsEmpty())
-		return;
-	painter.Touch(box);
-	rgb_color color = view->HighColor();
-	for (int32 y = box.top; y <= box.bottom; y++) {
-		uint32* row = painter.Target().Row(y);
-		for (int32 x = box.left; x <= box.right; x++) {
-			uint32 coverage = EllipseCoverage(x, y, cx, cy, rx, ry, rimOnly);
-			if (coverage > 0)
-				row[x] = BPrivate::BlendPixel(row[x], color, coverage);
-		}
-	}
+	if (painter.IsValid())
+		painter->FillTriangle(a, b, c, fill);
 }
 
 void
 BView::FillEllipse(BRect rect, const pattern&)
 {
 	ViewPainter painter(this);
-	PaintEllipse(this, painter, rect, false);
+	if (painter.IsValid())
+		painter->FillEllipse(rect);
 }
 
 void
 BView::StrokeEllipse(BRect rect, const pattern&)
 {
 	ViewPainter painter(this);
-	PaintEllipse(this, painter, rect, true);
+	if (painter.IsValid())
+		painter->StrokeEllipse(rect);
 }
 
 void
@@ -800,16 +642,14 @@ BView::DrawString(const char* string, int32 length, BPoint where)
 	{
 		ViewPainter painter(this);
 		if (painter.IsValid()) {
-			advance = BPrivate::DrawString(painter.Target(), painter.Clip(),
-				fFont, string, length, painter.WindowX(where.x),
-				painter.WindowY(where.y), fHighColor);
+			advance = painter->DrawString(fFont, string, length, where);
 			if (painter.IsDirect()) {
 				font_height height;
 				fFont.GetHeight(&height);
-				painter.Touch(ClipBox{ painter.X(where.x) - 2,
-					painter.Y(where.y - height.ascent) - 2,
-					painter.X(where.x + advance) + 2,
-					painter.Y(where.y + height.descent) + 2 });
+				painter->Touch(ClipBox{ painter->X(where.x) - 2,
+					painter->Y(where.y - height.ascent) - 2,
+					painter->X(where.x + advance) + 2,
+					painter->Y(where.y + height.descent) + 2 });
 			}
 		} else
 			advance = fFont.StringWidth(string, length);
@@ -829,13 +669,8 @@ BView::DrawBitmap(const BBitmap* bitmap, BPoint where)
 	if (bitmap == nullptr || !bitmap->IsValid())
 		return;
 	ViewPainter painter(this);
-	if (!painter.IsValid())
-		return;
-	int32 x = painter.X(where.x), y = painter.Y(where.y);
-	BRect bounds = bitmap->Bounds();
-	painter.Touch(ClipBox{ x, y, x + int32(bounds.Width()),
-		y + int32(bounds.Height()) });
-	BPrivate::DrawBitmap(painter.Target(), painter.Clip(), *bitmap, x, y);
+	if (painter.IsValid())
+		painter->DrawBitmap(*bitmap, where);
 }
 
 void
@@ -868,10 +703,13 @@ BView::GetMouse(BPoint* location, uint32* buttons, bool)
 			*buttons = 0;
 		return;
 	}
+	BPoint where;
+	uint32 pressed = 0;
+	fWindow->_GetMouse(&where, &pressed);
 	if (location != nullptr)
-		*location = fWindow->fLastMouse - _WindowOrigin();
+		*location = where - _WindowOrigin();
 	if (buttons != nullptr)
-		*buttons = fWindow->fLastButtons;
+		*buttons = pressed;
 }
 
 status_t
@@ -879,9 +717,9 @@ BView::SetMouseEventMask(uint32 mask, uint32)
 {
 	if (fWindow == nullptr)
 		return B_ERROR;
-	if ((mask & B_POINTER_EVENTS) != 0) {
-		fWindow->fMouseView = this;
-		fWindow->fMouseEventMask = mask;
-	}
+	// The pointer's events come to this view until the buttons go up;
+	// keyboard events go to the focus view in any case.
+	if ((mask & B_POINTER_EVENTS) != 0)
+		fWindow->_SetMouseView(this);
 	return B_OK;
 }

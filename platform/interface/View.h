@@ -27,6 +27,8 @@ class BMessage;
 class BWindow;
 
 namespace BPrivate {
+struct Canvas;
+struct ClipBox;
 class ViewPainter;
 }
 
@@ -66,7 +68,7 @@ public:
 	virtual	void			FrameResized(float newWidth, float newHeight);
 
 	// The tree.
-			void			AddChild(BView* child, BView* before = NULL);
+			void			AddChild(BView* child, BView* before = nullptr);
 			bool			RemoveChild(BView* child);
 			bool			RemoveSelf();
 			int32			CountChildren() const;
@@ -188,6 +190,14 @@ private:
 
 			void			_Attach(BWindow* window);
 			void			_Detach();
+			// For the window's update, which walks the tree: whether the
+			// view itself is hidden (its parents aside), and how it is
+			// drawn, into `box` of the window's canvas, given its frame in
+			// window coordinates: the view colour, the view bitmap, then
+			// Draw().
+			bool			_IsHiddenItself() const { return fHidden > 0; }
+			void			_DrawUpdate(BPrivate::Canvas& canvas,
+								const BPrivate::ClipBox& box, BRect frame);
 			BPoint			_WindowOrigin() const;
 			// What of the view shows, in window pixels.
 			BRect			_VisibleInWindow() const;

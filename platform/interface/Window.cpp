@@ -1,6 +1,11 @@
 /*
- * Windows: the view tree's root, input routing, and the update cycle that
- * redraws the invalidated boxes and hands them to the display thread.
+ * Windows: making one and its place on the display, showing and hiding it,
+ * its geometry and title, and the root of its view tree. The constructor
+ * runs on the thread that makes the window; the rest on any thread that
+ * holds the window's lock, mostly the window's own.
+ *
+ * Elsewhere: WindowInput.cpp routes events to views, WindowUpdate.cpp
+ * redraws what was invalidated, WindowIcon.cpp sets the window's icon.
  */
 #include <Window.h>
 
@@ -8,165 +13,20 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
-#include <AppDefs.h>
-#include <Application.h>
-#include <Bitmap.h>
-#include <Message.h>
 #include <View.h>
-#include <Resources.h>
-#include <private/BitmapPainter.h>
-#include <private/ResourceData.h>
 #include <private/Display.h>
+#include <private/WindowDisplayClient.h>
 #include <private/WindowPrivate.h>
 #include <private/WindowRegistry.h>
-#include <private/AppPrivate.h>
-
-namespace {
-
-// Private message codes of the window's own.
-enum {
-	kUpdateMessage = '_UPD',
-	kFrameMovedMessage = '_WMV',
-	kMouseExitedMessage = '_MEX',
-};
-
-// Dirty boxes are merged when they overlap or touch; beyond this many the
-// window simply redraws their union.
-const size_t kMaxDirtyBoxes = 8;
-
-BPrivate::ClipBox
-Union(const BPrivate::ClipBox& a, const BPrivate::ClipBox& b)
-{
-	return BPrivate::ClipBox{ std::min(a.left, b.left), std::min(a.top, b.top),
-		std::max(a.right, b.right), std::max(a.bottom, b.bottom) };
-}
-
-bool
-Touches(const BPrivate::ClipBox& a, const BPrivate::ClipBox& b)
-{
-	return a.left <= b.right + 1 && b.left <= a.right + 1
-		&& a.top <= b.bottom + 1 && b.top <= a.bottom + 1;
-}
-
-bool
-IsTransparent(rgb_color color)
-{
-	return color.red == B_TRANSPARENT_COLOR.red
-		&& color.green == B_TRANSPARENT_COLOR.green
-		&& color.blue == B_TRANSPARENT_COLOR.blue;
-}
-
-BPrivate::ClipBox
-BoxOf(const BRect& rect)
-{
-	return BPrivate::ClipBox{ int32(std::floor(rect.left + 0.5f)),
-		int32(std::floor(rect.top + 0.5f)), int32(std::floor(rect.right + 0.5f)),
-		int32(std::floor(rect.bottom + 0.5f)) };
-}
-
-void
-CollectNavigable(BView* view, std::vector<BView*>* list)
-{
-	for (int32 i = 0; i < view->CountChildren(); i++) {
-		BView* child = view->ChildAt(i);
-		if (child->IsHidden())
-			continue;
-		if ((child->Flags() & B_NAVIGABLE) != 0)
-			list->push_back(child);
-		CollectNavigable(child, list);
-	}
-}
-
-} // namespace
+#include <private/WindowSurface.h>
 
 namespace BPrivate {
-
-// Turns the display thread's events into messages on the window's queue.
-class WindowDisplayClient : public DisplayClient {
-public:
-	explicit WindowDisplayClient(BWindow* window) : fWindow(window) {}
-
-	void DisplayEventArrived(const DisplayEvent& event) override
-	{
-		BMessage message;
-		switch (event.type) {
-			case DisplayEvent::kMouseDown:
-				message.what = B_MOUSE_DOWN;
-				break;
-			case DisplayEvent::kMouseUp:
-				message.what = B_MOUSE_UP;
-				break;
-			case DisplayEvent::kMouseMoved:
-				message.what = B_MOUSE_MOVED;
-				break;
-			case DisplayEvent::kMouseExited:
-				message.what = kMouseExitedMessage;
-				break;
-			case DisplayEvent::kKeyDown:
-				message.what = B_KEY_DOWN;
-				break;
-			case DisplayEvent::kKeyUp:
-				message.what = B_KEY_UP;
-				break;
-			case DisplayEvent::kCloseRequested:
-				message.what = B_QUIT_REQUESTED;
-				break;
-			case DisplayEvent::kActivated:
-			case DisplayEvent::kDeactivated:
-				message.what = B_WINDOW_ACTIVATED;
-				message.AddBool("active",
-					event.type == DisplayEvent::kActivated);
-				break;
-			case DisplayEvent::kFrameMoved:
-				message.what = kFrameMovedMessage;
-				message.AddPoint("where", BPoint(event.x, event.y));
-				break;
-			default:
-				return;
-		}
-		message.AddInt64("when", event.when);
-		switch (event.type) {
-			case DisplayEvent::kMouseDown:
-			case DisplayEvent::kMouseUp:
-			case DisplayEvent::kMouseMoved:
-				message.AddPoint("where", BPoint(event.x, event.y));
-				message.AddInt32("buttons", int32(event.buttons));
-				message.AddInt32("modifiers", int32(event.modifiers));
-				if (event.type == DisplayEvent::kMouseDown) {
-					message.AddInt32("clicks", event.clicks);
-					message.AddBool("be:was_active", event.wasActive);
-				}
-				break;
-			case DisplayEvent::kKeyDown:
-			case DisplayEvent::kKeyUp:
-				message.AddString("bytes", event.bytes);
-				message.AddInt8("byte", int8(event.bytes[0]));
-				message.AddInt32("key", event.key);
-				message.AddInt32("modifiers", int32(event.modifiers));
-				break;
-			default:
-				break;
-		}
-		fWindow->PostMessage(&message);
-	}
-
-private:
-	BWindow* fWindow;
-};
 
 uint32
 DisplayIdOf(const BWindow* window)
 {
 	return window != nullptr ? window->fDisplayId : 0;
-}
-
-void
-SetMenuOwner(BWindow* window, BView* owner)
-{
-	if (window != nullptr)
-		window->fMenuOwner = owner;
 }
 
 } // namespace BPrivate
@@ -185,13 +45,11 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fMouseView(nullptr),
 	fLastMouseView(nullptr),
 	fMenuOwner(nullptr),
-	fMouseEventMask(0),
 	fLastButtons(0),
 	fShowLevel(1),
 	fShownOnce(false),
 	fActive(false),
-	fInUpdate(false),
-	fUpdatePosted(false),
+	fSurface(new BPrivate::WindowSurface),
 	fDisplayId(0),
 	fDisplayClient(nullptr)
 {
@@ -205,11 +63,11 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 
 	int32 width = int32(fFrame.Width()) + 1;
 	int32 height = int32(fFrame.Height()) + 1;
-	fPixels.assign(size_t(width) * height, 0xffd8d8d8u);
-	fCanvas.pixels = fPixels.data();
-	fCanvas.width = width;
-	fCanvas.height = height;
-	fCanvas.stride = width;
+	fSurface->pixels.assign(size_t(width) * height, 0xffd8d8d8u);
+	fSurface->canvas.pixels = fSurface->pixels.data();
+	fSurface->canvas.width = width;
+	fSurface->canvas.height = height;
+	fSurface->canvas.stride = width;
 
 	fRoot = new BView(Bounds(), "top view", B_FOLLOW_ALL_SIDES, B_WILL_DRAW);
 	fRoot->SetViewColor(ui_color(B_PANEL_BACKGROUND_COLOR));
@@ -220,6 +78,14 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 		std::string error;
 		if (BPrivate::Display::Start(&error))
 			display = BPrivate::Display::Default();
+		else {
+			// The window goes on without a place on the screen: it draws
+			// into its own pixels and handles its messages, and every
+			// request to the display is dropped.
+			fprintf(stderr, "%s: window \"%s\" will not be shown: %s\n",
+				program_invocation_short_name, fTitle.c_str(),
+				error.empty() ? "no display" : error.c_str());
+		}
 	}
 	if (display != nullptr) {
 		BPrivate::WindowSpec spec;
@@ -245,7 +111,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 		if (!spec.popup)
 			_SetApplicationIcon();
 	}
-	_Invalidate(BoxOf(Bounds()));
+	_Invalidate(BPrivate::PixelBoxOf(Bounds()));
 
 	BPrivate::WindowRegistry::Add(this);
 }
@@ -347,227 +213,6 @@ BWindow::WindowActivated(bool)
 void
 BWindow::FrameMoved(BPoint)
 {
-}
-
-void
-BWindow::DispatchMessage(BMessage* message, BHandler* handler)
-{
-	if (message == nullptr)
-		return;
-	if (handler != nullptr && handler != this) {
-		BLooper::DispatchMessage(message, handler);
-		return;
-	}
-	switch (message->what) {
-		case kUpdateMessage:
-			UpdateIfNeeded();
-			break;
-
-		case BPrivate::kMsgActivateWindows:
-			if (!IsHidden() && fType != BPrivate::kPopUpMenuWindow)
-				Activate(true);
-			break;
-
-		case B_MOUSE_DOWN:
-		case B_MOUSE_UP:
-		case B_MOUSE_MOVED:
-		case kMouseExitedMessage:
-			_HandleMouse(message);
-			break;
-
-		case B_KEY_DOWN:
-			_HandleKey(message);
-			break;
-
-		case B_KEY_UP:
-		{
-			const char* bytes = nullptr;
-			if (fFocus != nullptr && message->FindString("bytes", &bytes)
-					== B_OK && bytes != nullptr)
-				fFocus->KeyUp(bytes, int32(strlen(bytes)));
-			break;
-		}
-
-		case B_WINDOW_ACTIVATED:
-		{
-			bool active = false;
-			if (message->FindBool("active", &active) != B_OK
-				|| active == fActive)
-				break;
-			fActive = active;
-			WindowActivated(active);
-			std::vector<BView*> views{ fRoot };
-			for (size_t i = 0; i < views.size(); i++) {
-				BView* view = views[i];
-				view->WindowActivated(active);
-				for (int32 j = 0; j < view->CountChildren(); j++)
-					views.push_back(view->ChildAt(j));
-			}
-			break;
-		}
-
-		case kFrameMovedMessage:
-		{
-			BPoint where;
-			if (message->FindPoint("where", &where) == B_OK) {
-				fFrame.OffsetTo(where);
-				FrameMoved(where);
-			}
-			break;
-		}
-
-		default:
-			BLooper::DispatchMessage(message, handler);
-			break;
-	}
-}
-
-BView*
-BWindow::_ViewAt(BView* view, BPoint point, BPoint origin) const
-{
-	for (int32 i = view->CountChildren() - 1; i >= 0; i--) {
-		BView* child = view->ChildAt(i);
-		if (child->fHidden > 0)
-			continue;
-		BRect frame = child->Frame().OffsetByCopy(origin);
-		if (frame.Contains(point))
-			return _ViewAt(child, point, frame.LeftTop());
-	}
-	return view;
-}
-
-BView*
-BWindow::FindView(BPoint point) const
-{
-	if (!Bounds().Contains(point))
-		return nullptr;
-	return _ViewAt(fRoot, point, B_ORIGIN);
-}
-
-void
-BWindow::_HandleMouse(BMessage* message)
-{
-	if (message->what == kMouseExitedMessage) {
-		if (fLastMouseView != nullptr && fMouseView == nullptr) {
-			BView* view = fLastMouseView;
-			fLastMouseView = nullptr;
-			view->MouseMoved(fLastMouse - view->_WindowOrigin(),
-				B_EXITED_VIEW, nullptr);
-		}
-		return;
-	}
-
-	BPoint where;
-	if (message->FindPoint("where", &where) != B_OK)
-		return;
-	int32 buttons = 0;
-	message->FindInt32("buttons", &buttons);
-	fLastMouse = where;
-	fLastButtons = message->what == B_MOUSE_UP ? 0 : uint32(buttons);
-
-	if (message->what == B_MOUSE_DOWN) {
-		bool wasActive = true;
-		message->FindBool("be:was_active", &wasActive);
-		if (!fActive && !wasActive && (fFlags & B_WILL_ACCEPT_FIRST_CLICK) == 0
-			&& fType != BPrivate::kPopUpMenuWindow) {
-			// The click only brings the window forward.
-			Activate(true);
-			return;
-		}
-		BView* view = fMenuOwner != nullptr ? fMenuOwner : FindView(where);
-		if (view == nullptr)
-			return;
-		fMouseView = nullptr;
-		fMouseEventMask = 0;
-		BView* target = view;
-		target->MouseDown(where - target->_WindowOrigin());
-		// Unless the view asked for something else, the pointer stays with
-		// the view that was pressed until the button is released.
-		if (fMouseView == nullptr && target->fWindow == this)
-			fMouseView = target;
-		return;
-	}
-
-	BView* target = fMouseView != nullptr ? fMouseView : FindView(where);
-	if (message->what == B_MOUSE_UP) {
-		fMouseView = nullptr;
-		fMouseEventMask = 0;
-		if (target != nullptr)
-			target->MouseUp(where - target->_WindowOrigin());
-		return;
-	}
-
-	// B_MOUSE_MOVED: tell views when the pointer enters or leaves them.
-	if (target != fLastMouseView && fMouseView == nullptr) {
-		if (fLastMouseView != nullptr) {
-			BView* previous = fLastMouseView;
-			previous->MouseMoved(where - previous->_WindowOrigin(),
-				B_EXITED_VIEW, nullptr);
-		}
-		fLastMouseView = target;
-		if (target != nullptr) {
-			target->MouseMoved(where - target->_WindowOrigin(),
-				B_ENTERED_VIEW, nullptr);
-		}
-		return;
-	}
-	if (target != nullptr) {
-		BPoint local = where - target->_WindowOrigin();
-		uint32 transit = target->Bounds().Contains(local)
-			? B_INSIDE_VIEW : B_OUTSIDE_VIEW;
-		target->MouseMoved(local, transit, nullptr);
-	}
-}
-
-void
-BWindow::_HandleKey(BMessage* message)
-{
-	const char* bytes = nullptr;
-	if (message->FindString("bytes", &bytes) != B_OK || bytes == nullptr
-		|| bytes[0] == '\0')
-		return;
-	int32 modifiers = 0;
-	message->FindInt32("modifiers", &modifiers);
-	int32 key = 0;
-	message->FindInt32("key", &key);
-
-	if (fMenuOwner != nullptr) {
-		fMenuOwner->KeyDown(bytes, int32(strlen(bytes)));
-		return;
-	}
-	if (bytes[0] == B_FUNCTION_KEY && key == B_F1_KEY
-		&& fType != BPrivate::kPopUpMenuWindow) {
-		if (be_app != nullptr)
-			be_app->PostMessage(B_ABOUT_REQUESTED);
-		return;
-	}
-	if (bytes[0] == B_TAB
-		&& (modifiers & (B_CONTROL_KEY | B_COMMAND_KEY | B_OPTION_KEY)) == 0) {
-		_MoveFocus((modifiers & B_SHIFT_KEY) == 0);
-		return;
-	}
-	if (fFocus != nullptr)
-		fFocus->KeyDown(bytes, int32(strlen(bytes)));
-}
-
-void
-BWindow::_MoveFocus(bool forward)
-{
-	std::vector<BView*> navigable;
-	CollectNavigable(fRoot, &navigable);
-	if (navigable.empty())
-		return;
-	auto current = std::find(navigable.begin(), navigable.end(), fFocus);
-	BView* next;
-	if (current == navigable.end())
-		next = forward ? navigable.front() : navigable.back();
-	else {
-		size_t index = size_t(current - navigable.begin());
-		size_t count = navigable.size();
-		next = navigable[forward ? (index + 1) % count
-			: (index + count - 1) % count];
-	}
-	next->MakeFocus(true);
 }
 
 void
@@ -686,157 +331,3 @@ BWindow::ConvertFromScreen(BRect rect) const
 	return rect.OffsetByCopy(-fFrame.left, -fFrame.top);
 }
 
-void
-BWindow::_Invalidate(const BPrivate::ClipBox& box)
-{
-	BPrivate::ClipBox clipped = box.Intersect(fCanvas.Bounds());
-	if (clipped.IsEmpty())
-		return;
-	bool post = false;
-	{
-		std::lock_guard<std::mutex> lock(fDirtyLock);
-		for (;;) {
-			auto touching = std::find_if(fDirty.begin(), fDirty.end(),
-				[&](const BPrivate::ClipBox& other) {
-					return Touches(other, clipped);
-				});
-			if (touching == fDirty.end())
-				break;
-			clipped = Union(clipped, *touching);
-			fDirty.erase(touching);
-		}
-		fDirty.push_back(clipped);
-		if (fDirty.size() > kMaxDirtyBoxes) {
-			BPrivate::ClipBox all = fDirty.front();
-			for (const BPrivate::ClipBox& other : fDirty)
-				all = Union(all, other);
-			fDirty.assign(1, all);
-		}
-		if (!fUpdatePosted) {
-			fUpdatePosted = true;
-			post = true;
-		}
-	}
-	if (post)
-		PostMessage(kUpdateMessage);
-}
-
-void
-BWindow::UpdateIfNeeded()
-{
-	std::vector<BPrivate::ClipBox> boxes;
-	{
-		std::lock_guard<std::mutex> lock(fDirtyLock);
-		boxes.swap(fDirty);
-		fUpdatePosted = false;
-	}
-	if (boxes.empty() || fRoot == nullptr)
-		return;
-	fInUpdate = true;
-	for (const BPrivate::ClipBox& box : boxes)
-		_DrawTree(fRoot, B_ORIGIN, fCanvas.Bounds(), box);
-	fInUpdate = false;
-	for (const BPrivate::ClipBox& box : boxes)
-		_Present(box);
-}
-
-void
-BWindow::_DrawTree(BView* view, BPoint origin, const BPrivate::ClipBox& clip,
-	const BPrivate::ClipBox& update)
-{
-	if (view->fHidden > 0)
-		return;
-	BRect frame = view->Frame().OffsetByCopy(origin);
-	BPrivate::ClipBox viewBox = BoxOf(frame).Intersect(clip);
-	BPrivate::ClipBox box = viewBox.Intersect(update);
-	if (box.IsEmpty())
-		return;
-
-	BPrivate::SetUpdateClip(box);
-	if (!IsTransparent(view->fViewColor)) {
-		uint32 value = BPrivate::PackColor(view->fViewColor);
-		for (int32 y = box.top; y <= box.bottom; y++)
-			std::fill(fCanvas.Row(y) + box.left, fCanvas.Row(y) + box.right + 1,
-				value);
-	}
-	if (view->fViewBitmap != nullptr) {
-		BRect size = view->fViewBitmap->Bounds();
-		int32 originX = int32(std::floor(frame.left + 0.5f));
-		int32 originY = int32(std::floor(frame.top + 0.5f));
-		uint32 horizontal = view->fViewBitmapFollow & 0x0f0f;
-		uint32 vertical = view->fViewBitmapFollow & 0xf0f0;
-		if (horizontal == B_FOLLOW_RIGHT)
-			originX += int32(frame.Width() - size.Width());
-		else if (horizontal == B_FOLLOW_H_CENTER)
-			originX += int32((frame.Width() - size.Width()) / 2);
-		if (vertical == B_FOLLOW_BOTTOM)
-			originY += int32(frame.Height() - size.Height());
-		else if (vertical == B_FOLLOW_V_CENTER)
-			originY += int32((frame.Height() - size.Height()) / 2);
-		BPrivate::TileBitmap(fCanvas, box, *view->fViewBitmap, originX,
-			originY, view->fViewBitmapOptions);
-	}
-	if ((view->fFlags & B_WILL_DRAW) != 0) {
-		BRect updateRect(box.left - frame.left, box.top - frame.top,
-			box.right - frame.left, box.bottom - frame.top);
-		view->Draw(updateRect);
-	}
-	// Drawing may have removed views; walk a copy of the list.
-	std::vector<BView*> children = view->fChildren;
-	for (BView* child : children) {
-		if (child->fParent == view)
-			_DrawTree(child, frame.LeftTop(), viewBox, update);
-	}
-}
-
-void
-BWindow::_Present(const BPrivate::ClipBox& box)
-{
-	if (BPrivate::Display* display = _Display())
-		display->Present(fDisplayId, fCanvas, box);
-}
-
-void
-BWindow::Sync() const
-{
-	if (BPrivate::Display* display = BPrivate::Display::Default())
-		display->Sync();
-}
-
-void
-BWindow::_SetApplicationIcon()
-{
-	// The window shows the program's own large icon, when it has one.
-	BResources* resources = BPrivate::AppResources();
-	if (resources == nullptr)
-		return;
-	size_t size = 0;
-	const void* data = resources->LoadResource('ICON', 1, &size);
-	if (data == nullptr || size != 32 * 32)
-		return;
-	BBitmap icon(BRect(0, 0, 31, 31), B_CMAP8);
-	if (icon.InitCheck() != B_OK)
-		return;
-	icon.SetBits(data, int32(size), 0, B_CMAP8);
-	SetIcon(&icon);
-}
-
-void
-BWindow::SetIcon(const BBitmap* icon)
-{
-	BPrivate::Display* display = _Display();
-	if (icon == nullptr || !icon->IsValid() || display == nullptr)
-		return;
-	BRect bounds = icon->Bounds();
-	int32 width = int32(bounds.Width()) + 1;
-	int32 height = int32(bounds.Height()) + 1;
-	std::vector<uint32> pixels(size_t(width) * height, 0);
-	BPrivate::Canvas canvas;
-	canvas.pixels = pixels.data();
-	canvas.width = width;
-	canvas.height = height;
-	canvas.stride = width;
-	BPrivate::DrawBitmap(canvas, canvas.Bounds(), *icon, 0, 0);
-	// What the painter left untouched stays transparent (alpha 0).
-	display->SetIcon(fDisplayId, std::move(pixels), width, height);
-}

@@ -20,23 +20,23 @@
 #ifndef _WINDOW_H
 #define _WINDOW_H
 
-#include <atomic>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include <InterfaceDefs.h>
 #include <Looper.h>
 #include <Rect.h>
-#include <private/Canvas.h>
 
 class BBitmap;
 class BView;
 class BWindow;
 
 namespace BPrivate {
+struct Canvas;
+struct ClipBox;
 class Display;
 class WindowDisplayClient;
+struct WindowSurface;
 class ViewPainter;
 uint32 DisplayIdOf(const BWindow* window);
 void SetMenuOwner(BWindow* window, BView* owner);
@@ -61,7 +61,7 @@ public:
 	virtual	void			WindowActivated(bool active);
 	virtual	void			FrameMoved(BPoint newPosition);
 
-			void			AddChild(BView* child, BView* before = NULL);
+			void			AddChild(BView* child, BView* before = nullptr);
 			bool			RemoveChild(BView* child);
 			int32			CountChildren() const;
 			BView*			ChildAt(int32 index) const;
@@ -114,6 +114,22 @@ private:
 								const BPrivate::ClipBox& update);
 			void			_Present(const BPrivate::ClipBox& box);
 			void			_ViewRemoved(BView* view);
+			// For views: where they draw now. False while the window has
+			// no pixels. During an update `limit` is the box being drawn
+			// again, which shows when the update ends; outside one it is
+			// the whole canvas, and what is drawn must be shown through
+			// _Present().
+			bool			_DrawingArea(BPrivate::Canvas* canvas,
+								BPrivate::ClipBox* limit,
+								bool* inUpdate) const;
+			void			_SetFocus(BView* view) { fFocus = view; }
+			// The view that gets the pointer's events until the buttons
+			// are released.
+			void			_SetMouseView(BView* view)
+								{ fMouseView = view; }
+			// Where the pointer was last, in window coordinates, and its
+			// buttons.
+			void			_GetMouse(BPoint* where, uint32* buttons) const;
 			void			_HandleMouse(BMessage* message);
 			void			_HandleKey(BMessage* message);
 			void			_MoveFocus(bool forward);
@@ -130,20 +146,13 @@ private:
 			BView*			fMouseView;       // gets the pointer while down
 			BView*			fLastMouseView;   // for entered/exited
 			BView*			fMenuOwner;       // has a menu open: gets all input
-			uint32			fMouseEventMask;
 			BPoint			fLastMouse;
 			uint32			fLastButtons;
 			int32			fShowLevel;
 			bool			fShownOnce;
 			bool			fActive;
-			bool			fInUpdate;
 
-			std::vector<uint32> fPixels;
-			BPrivate::Canvas fCanvas;
-
-			std::mutex		fDirtyLock;
-			std::vector<BPrivate::ClipBox> fDirty;
-			bool			fUpdatePosted;
+			std::unique_ptr<BPrivate::WindowSurface> fSurface;
 
 			uint32			fDisplayId;
 			BPrivate::WindowDisplayClient* fDisplayClient;

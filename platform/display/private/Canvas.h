@@ -8,8 +8,10 @@
 #define _PRIVATE_CANVAS_H
 
 #include <algorithm>
+#include <cmath>
 
 #include <GraphicsDefs.h>
+#include <Rect.h>
 
 namespace BPrivate {
 
@@ -28,7 +30,29 @@ struct ClipBox {
 		return ClipBox{ std::max(left, other.left), std::max(top, other.top),
 			std::min(right, other.right), std::min(bottom, other.bottom) };
 	}
+	// The smallest box holding both (neither may be empty).
+	ClipBox Union(const ClipBox& other) const
+	{
+		return ClipBox{ std::min(left, other.left), std::min(top, other.top),
+			std::max(right, other.right), std::max(bottom, other.bottom) };
+	}
 };
+
+// The whole pixel a coordinate falls on: pixel centres lie on whole
+// coordinates, and halves go to the right and down.
+inline int32
+PixelOf(float coordinate)
+{
+	return int32(std::floor(coordinate + 0.5f));
+}
+
+// The pixels whose centres a rectangle's corners fall on.
+inline ClipBox
+PixelBoxOf(const BRect& rect)
+{
+	return ClipBox{ PixelOf(rect.left), PixelOf(rect.top), PixelOf(rect.right),
+		PixelOf(rect.bottom) };
+}
 
 struct Canvas {
 	uint32* pixels = nullptr;

@@ -73,6 +73,9 @@ public:
 	void Present(DisplayWindowId id, const Canvas& source, const ClipBox& box);
 
 	BRect ScreenFrame();
+	// The default display's screen frame, or FallbackScreenFrame() while
+	// no display runs.
+	static BRect DefaultScreenFrame();
 
 	// Waits until every request made before the call has been carried out.
 	void Sync();

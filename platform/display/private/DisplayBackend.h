@@ -19,6 +19,14 @@ namespace BPrivate {
 
 typedef uint32 DisplayWindowId;
 
+// The screen's frame where the window system cannot tell it, or no display
+// runs; the headless display's screen is this size too.
+inline BRect
+FallbackScreenFrame()
+{
+	return BRect(0, 0, 1023, 767);
+}
+
 struct WindowSpec {
 	BRect frame;            // content area, screen coordinates, inclusive
 	std::string title;

@@ -73,7 +73,7 @@ void GetCharAdvances(const BFont& font, const char* utf8, int32 length,
 const uint32 kReplacementCharacter = 0xfffd;
 
 // The number of bytes of text to read: up to length, or to the first zero
-// byte if that comes first; a negative length means up to the zero. NULL
+// byte if that comes first; a negative length means up to the zero. Null
 // text has none.
 size_t TextLength(const char* text, int32 length);
 

@@ -55,17 +55,16 @@ CenteredBaseline(const BFont& font, float top, float bottom)
 		+ std::ceil(height.ascent));
 }
 
-// A raised (or, pressed, sunken) box with a dark outline.
+// A dark outline with light and shadow edges just inside it: raised, or
+// pressed, sunken.
 inline void
-DrawBevelBox(BView* view, BRect frame, rgb_color face, bool pressed)
+DrawBevelFrame(BView* view, BRect frame, bool pressed)
 {
 	view->SetHighColor(kOutline);
 	view->StrokeRect(frame);
 	BRect inside = frame.InsetByCopy(1, 1);
 	if (!inside.IsValid())
 		return;
-	view->SetHighColor(face);
-	view->FillRect(inside);
 	view->SetHighColor(pressed ? kBevelShadow : kBevelLight);
 	view->StrokeLine(inside.LeftBottom(), inside.LeftTop());
 	view->StrokeLine(inside.LeftTop(), inside.RightTop());
@@ -74,6 +73,18 @@ DrawBevelBox(BView* view, BRect frame, rgb_color face, bool pressed)
 		inside.RightBottom());
 	view->StrokeLine(inside.RightBottom(), BPoint(inside.right,
 		inside.top + 1));
+}
+
+// A bevelled frame around a face of its own colour.
+inline void
+DrawBevelBox(BView* view, BRect frame, rgb_color face, bool pressed)
+{
+	BRect inside = frame.InsetByCopy(1, 1);
+	if (inside.IsValid()) {
+		view->SetHighColor(face);
+		view->FillRect(inside);
+	}
+	DrawBevelFrame(view, frame, pressed);
 }
 
 // The mark of a marked item: a tick in the row's left margin.

@@ -22,10 +22,6 @@ uint32 DisplayIdOf(const BWindow* window);
 // it, wherever the pointer is, so that it can close the menu; null ends it.
 void SetMenuOwner(BWindow* window, BView* owner);
 
-// The box the window's update is drawing now, on the calling thread; views
-// painting in Draw() are clipped to it.
-void SetUpdateClip(const ClipBox& box);
-
 } // namespace BPrivate
 
 #endif // _PRIVATE_WINDOW_PRIVATE_H

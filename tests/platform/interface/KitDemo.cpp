@@ -4,6 +4,8 @@
  * coloured views, clipping, a tiled bitmap, lines, a triangle and text.
  * Closing the window ends it.
  */
+#include <cstring>
+
 #include <Application.h>
 #include <Bitmap.h>
 #include <View.h>
@@ -77,8 +79,18 @@ public:
 } // namespace
 
 int
-main()
+main(int argc, char** argv)
 {
+	// With --window-only: a window made with no application (so nothing
+	// has started the display) and no display to be had says so once, and
+	// still shows, draws and quits without one.
+	if (argc > 1 && strcmp(argv[1], "--window-only") == 0) {
+		BWindow* window = new DemoWindow;
+		window->Show();
+		if (window->Lock())
+			window->Quit();
+		return 0;
+	}
 	BApplication app("application/x-vnd.Belvo-KitDemo");
 	(new DemoWindow)->Show();
 	app.Run();

@@ -1,0 +1,270 @@
+/*
+ * The rasteriser: runs on whichever thread draws (a window's own, holding
+ * its lock), on a canvas and clip it was handed.
+ */
+#include <private/Painter.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include <Bitmap.h>
+#include <Font.h>
+#include <private/BitmapPainter.h>
+#include <private/FontEngine.h>
+
+namespace BPrivate {
+
+namespace {
+
+// Coverage, 0 to 255, of the pixel centred at (x, y) by the ellipse (filled,
+// or only its one-pixel rim), from 4 x 4 samples.
+uint32
+EllipseCoverage(double x, double y, double cx, double cy, double rx,
+	double ry, bool rimOnly)
+{
+	int inside = 0;
+	for (int sy = 0; sy < 4; sy++) {
+		for (int sx = 0; sx < 4; sx++) {
+			double px = x - 0.375 + sx * 0.25 - cx;
+			double py = y - 0.375 + sy * 0.25 - cy;
+			double outer = (px * px) / (rx * rx) + (py * py) / (ry * ry);
+			if (outer > 1)
+				continue;
+			if (rimOnly && rx > 1 && ry > 1) {
+				double inner = (px * px) / ((rx - 1) * (rx - 1))
+					+ (py * py) / ((ry - 1) * (ry - 1));
+				if (inner < 1)
+					continue;
+			}
+			inside++;
+		}
+	}
+	return uint32(inside * 255 / 16);
+}
+
+} // namespace
+
+Painter::Painter(Canvas& canvas, const ClipBox& clip, int32 originX,
+	int32 originY)
+	:
+	fCanvas(canvas),
+	fClip(clip.Intersect(canvas.Bounds())),
+	fOriginX(originX),
+	fOriginY(originY),
+	fValid(canvas.pixels != nullptr && !fClip.IsEmpty())
+{
+}
+
+void
+Painter::Touch(ClipBox box)
+{
+	box = box.Intersect(fClip);
+	if (box.IsEmpty())
+		return;
+	fTouched = fTouched.IsEmpty() ? box : fTouched.Union(box);
+}
+
+void
+Painter::Plot(int32 x, int32 y, const pattern& fill)
+{
+	if (!fValid || !fClip.Contains(x, y))
+		return;
+	bool high = (fill.data[y & 7] & (0x80 >> (x & 7))) != 0;
+	if (!high && fDrawingMode == B_OP_OVER)
+		return;
+	rgb_color color = high ? fHighColor : fLowColor;
+	uint32* pixel = fCanvas.Row(y) + x;
+	if (fDrawingMode == B_OP_ALPHA)
+		*pixel = BlendPixel(*pixel, color, color.alpha);
+	else if (fDrawingMode == B_OP_INVERT)
+		*pixel = (*pixel ^ 0x00ffffffu) | 0xff000000u;
+	else
+		*pixel = PackColor(color);
+}
+
+void
+Painter::FillBox(ClipBox box, const pattern& fill)
+{
+	box = box.Intersect(fClip);
+	if (!fValid || box.IsEmpty())
+		return;
+	Touch(box);
+	bool solidHigh = memcmp(&fill, &B_SOLID_HIGH, sizeof(pattern)) == 0;
+	if (solidHigh
+		&& (fDrawingMode == B_OP_COPY || fDrawingMode == B_OP_OVER)) {
+		uint32 value = PackColor(fHighColor);
+		for (int32 y = box.top; y <= box.bottom; y++)
+			std::fill(fCanvas.Row(y) + box.left,
+				fCanvas.Row(y) + box.right + 1, value);
+		return;
+	}
+	for (int32 y = box.top; y <= box.bottom; y++) {
+		for (int32 x = box.left; x <= box.right; x++)
+			Plot(x, y, fill);
+	}
+}
+
+void
+Painter::StrokeLine(BPoint from, BPoint to, const pattern& fill)
+{
+	if (!fValid)
+		return;
+	int32 x0 = X(from.x), y0 = Y(from.y);
+	int32 x1 = X(to.x), y1 = Y(to.y);
+	Touch(ClipBox{ std::min(x0, x1), std::min(y0, y1), std::max(x0, x1),
+		std::max(y0, y1) });
+	// Lines far outside the clip are dropped before stepping, so a huge
+	// coordinate cannot make us walk millions of pixels.
+	if (std::max(x0, x1) < fClip.left || std::min(x0, x1) > fClip.right
+		|| std::max(y0, y1) < fClip.top || std::min(y0, y1) > fClip.bottom)
+		return;
+	int64 dx = std::abs(int64(x1) - x0), dy = -std::abs(int64(y1) - y0);
+	int32 sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+	int64 error = dx + dy;
+	int64 steps = std::max(dx, -dy);
+	if (steps > 65536)
+		return;
+	for (;;) {
+		Plot(x0, y0, fill);
+		if (x0 == x1 && y0 == y1)
+			break;
+		int64 twice = 2 * error;
+		if (twice >= dy) {
+			error += dy;
+			x0 += sx;
+		}
+		if (twice <= dx) {
+			error += dx;
+			y0 += sy;
+		}
+	}
+}
+
+void
+Painter::StrokeRect(BRect rect, const pattern& fill)
+{
+	if (!rect.IsValid() || !fValid)
+		return;
+	int32 left = X(rect.left), top = Y(rect.top);
+	int32 right = X(rect.right), bottom = Y(rect.bottom);
+	FillBox(ClipBox{ left, top, right, top }, fill);
+	FillBox(ClipBox{ left, bottom, right, bottom }, fill);
+	FillBox(ClipBox{ left, top, left, bottom }, fill);
+	FillBox(ClipBox{ right, top, right, bottom }, fill);
+}
+
+void
+Painter::FillRect(BRect rect, const pattern& fill)
+{
+	if (!rect.IsValid() || !fValid)
+		return;
+	FillBox(ClipBox{ X(rect.left), Y(rect.top), X(rect.right),
+		Y(rect.bottom) }, fill);
+}
+
+void
+Painter::FillTriangle(BPoint a, BPoint b, BPoint c, const pattern& fill)
+{
+	if (!fValid)
+		return;
+	// Pixel centres lie on whole coordinates; a pixel is filled when its
+	// centre is inside the triangle or on its edges.
+	double ax = CanvasX(a.x), ay = CanvasY(a.y);
+	double bx = CanvasX(b.x), by = CanvasY(b.y);
+	double cx = CanvasX(c.x), cy = CanvasY(c.y);
+	double area = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
+	if (area == 0 || !std::isfinite(area))
+		return;
+	ClipBox box = ClipBox{
+		int32(std::max<double>(std::floor(std::min({ ax, bx, cx })), -1e6)),
+		int32(std::max<double>(std::floor(std::min({ ay, by, cy })), -1e6)),
+		int32(std::min<double>(std::ceil(std::max({ ax, bx, cx })), 1e6)),
+		int32(std::min<double>(std::ceil(std::max({ ay, by, cy })), 1e6)) }
+		.Intersect(fClip);
+	if (box.IsEmpty())
+		return;
+	Touch(box);
+	const double epsilon = 1e-6 * std::fabs(area);
+	for (int32 y = box.top; y <= box.bottom; y++) {
+		for (int32 x = box.left; x <= box.right; x++) {
+			double w0 = (bx - ax) * (y - ay) - (by - ay) * (x - ax);
+			double w1 = (cx - bx) * (y - by) - (cy - by) * (x - bx);
+			double w2 = (ax - cx) * (y - cy) - (ay - cy) * (x - cx);
+			if (area < 0) {
+				w0 = -w0;
+				w1 = -w1;
+				w2 = -w2;
+			}
+			if (w0 >= -epsilon && w1 >= -epsilon && w2 >= -epsilon)
+				Plot(x, y, fill);
+		}
+	}
+}
+
+void
+Painter::FillEllipse(BRect rect)
+{
+	_PaintEllipse(rect, false);
+}
+
+void
+Painter::StrokeEllipse(BRect rect)
+{
+	_PaintEllipse(rect, true);
+}
+
+void
+Painter::_PaintEllipse(BRect rect, bool rimOnly)
+{
+	if (!rect.IsValid() || !fValid)
+		return;
+	// The ellipse covers the rectangle's pixels: from the left edge of its
+	// first pixel to the right edge of its last.
+	double left = CanvasX(rect.left) - 0.5;
+	double top = CanvasY(rect.top) - 0.5;
+	double right = CanvasX(rect.right) + 0.5;
+	double bottom = CanvasY(rect.bottom) + 0.5;
+	double cx = (left + right) / 2, cy = (top + bottom) / 2;
+	double rx = (right - left) / 2, ry = (bottom - top) / 2;
+	ClipBox box = ClipBox{ X(rect.left), Y(rect.top), X(rect.right),
+		Y(rect.bottom) }.Intersect(fClip);
+	if (box.IsEmpty())
+		return;
+	Touch(box);
+	for (int32 y = box.top; y <= box.bottom; y++) {
+		uint32* row = fCanvas.Row(y);
+		for (int32 x = box.left; x <= box.right; x++) {
+			uint32 coverage = EllipseCoverage(x, y, cx, cy, rx, ry, rimOnly);
+			if (coverage > 0)
+				row[x] = BlendPixel(row[x], fHighColor, coverage);
+		}
+	}
+}
+
+float
+Painter::DrawString(const BFont& font, const char* string, int32 length,
+	BPoint where)
+{
+	if (string == nullptr)
+		return 0;
+	if (!fValid)
+		return font.StringWidth(string, length);
+	return BPrivate::DrawString(fCanvas, fClip, font, string, length,
+		CanvasX(where.x), CanvasY(where.y), fHighColor);
+}
+
+void
+Painter::DrawBitmap(const BBitmap& bitmap, BPoint where)
+{
+	if (!bitmap.IsValid() || !fValid)
+		return;
+	int32 x = X(where.x), y = Y(where.y);
+	BRect bounds = bitmap.Bounds();
+	Touch(ClipBox{ x, y, x + int32(bounds.Width()),
+		y + int32(bounds.Height()) });
+	BPrivate::DrawBitmap(fCanvas, fClip, bitmap, x, y);
+}
+
+} // namespace BPrivate

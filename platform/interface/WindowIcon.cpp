@@ -1,0 +1,54 @@
+/*
+ * The window's icon, as the window manager shows it: the program's own
+ * large icon from its resources when the window is made (on the thread
+ * that makes it), or one the program sets (on any thread holding the
+ * window's lock). The display thread takes a copy of the pixels.
+ */
+#include <Window.h>
+
+#include <vector>
+
+#include <Bitmap.h>
+#include <Resources.h>
+#include <private/AppPrivate.h>
+#include <private/BitmapPainter.h>
+#include <private/Display.h>
+#include <private/ResourceData.h>
+
+void
+BWindow::_SetApplicationIcon()
+{
+	// The window shows the program's own large icon, when it has one.
+	BResources* resources = BPrivate::AppResources();
+	if (resources == nullptr)
+		return;
+	size_t size = 0;
+	const void* data = resources->LoadResource('ICON', 1, &size);
+	if (data == nullptr || size != 32 * 32)
+		return;
+	BBitmap icon(BRect(0, 0, 31, 31), B_CMAP8);
+	if (icon.InitCheck() != B_OK)
+		return;
+	icon.SetBits(data, int32(size), 0, B_CMAP8);
+	SetIcon(&icon);
+}
+
+void
+BWindow::SetIcon(const BBitmap* icon)
+{
+	BPrivate::Display* display = _Display();
+	if (icon == nullptr || !icon->IsValid() || display == nullptr)
+		return;
+	BRect bounds = icon->Bounds();
+	int32 width = int32(bounds.Width()) + 1;
+	int32 height = int32(bounds.Height()) + 1;
+	std::vector<uint32> pixels(size_t(width) * height, 0);
+	BPrivate::Canvas canvas;
+	canvas.pixels = pixels.data();
+	canvas.width = width;
+	canvas.height = height;
+	canvas.stride = width;
+	BPrivate::DrawBitmap(canvas, canvas.Bounds(), *icon, 0, 0);
+	// What the painter left untouched stays transparent (alpha 0).
+	display->SetIcon(fDisplayId, std::move(pixels), width, height);
+}

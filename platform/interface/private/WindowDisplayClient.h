@@ -1,0 +1,27 @@
+/*
+ * A window's end of the display thread: the window system's events for one
+ * window, turned into messages on that window's queue.
+ */
+#ifndef _PRIVATE_WINDOW_DISPLAY_CLIENT_H
+#define _PRIVATE_WINDOW_DISPLAY_CLIENT_H
+
+#include <private/Display.h>
+
+class BWindow;
+
+namespace BPrivate {
+
+class WindowDisplayClient : public DisplayClient {
+public:
+	explicit WindowDisplayClient(BWindow* window) : fWindow(window) {}
+
+	// On the display thread: posts the event to the window.
+	void DisplayEventArrived(const DisplayEvent& event) override;
+
+private:
+	BWindow* fWindow;
+};
+
+} // namespace BPrivate
+
+#endif // _PRIVATE_WINDOW_DISPLAY_CLIENT_H
