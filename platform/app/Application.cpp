@@ -77,8 +77,6 @@ RequestQuitEverywhere()
 	PostToApplication(B_QUIT_REQUESTED);
 	std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
 	for (BLooper* window : WindowRegistry::Listed()) {
-		if (dynamic_cast<BApplication*>(window) != NULL)
-			continue;
 		// Also to a window whose thread has not started yet: one being
 		// shown is on the screen a moment before its loop runs, and its
 		// queue keeps the request until then.
@@ -338,10 +336,8 @@ void
 BApplication::_ActivateWindows()
 {
 	std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
-	for (BLooper* window : WindowRegistry::Listed()) {
-		if (window != this)
-			window->PostMessage(BPrivate::kMsgActivateWindows);
-	}
+	for (BLooper* window : WindowRegistry::Listed())
+		window->PostMessage(BPrivate::kMsgActivateWindows);
 }
 
 void
@@ -353,8 +349,6 @@ BApplication::_AskWindowsToQuit()
 		// is locked, so posting to them here is safe.
 		std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
 		for (BLooper* window : WindowRegistry::Listed()) {
-			if (window == this)
-				continue;
 			if (window->Thread() >= 0) {
 				// Its own thread runs QuitRequested() and, if it agrees,
 				// Quit(); it leaves the registry as it is destroyed.

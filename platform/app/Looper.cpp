@@ -573,14 +573,6 @@ LooperThreadFinished()
 		count.done.notify_all();
 }
 
-int32
-RunningLooperThreads()
-{
-	LooperThreadCount& count = ThreadCount();
-	std::lock_guard<std::mutex> lock(count.lock);
-	return count.running;
-}
-
 bool
 WaitForLooperThreads(bigtime_t timeout)
 {

@@ -1,6 +1,5 @@
 #include <Message.h>
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -34,18 +33,6 @@ FixedSizeOf(type_code type)
 		default:
 			return 0;
 	}
-}
-
-void
-PrintTypeCode(type_code type)
-{
-	char code[5];
-	for (int i = 0; i < 4; i++) {
-		char c = char((type >> (24 - 8 * i)) & 0xff);
-		code[i] = (c >= 0x20 && c < 0x7f) ? c : '.';
-	}
-	code[4] = '\0';
-	printf("'%s'", code);
 }
 
 } // namespace
@@ -138,23 +125,6 @@ bool
 BMessage::IsEmpty() const
 {
 	return fFields.empty();
-}
-
-void
-BMessage::PrintToStream() const
-{
-	printf("BMessage(");
-	PrintTypeCode(what);
-	printf(") {\n");
-	for (const Field& field : fFields) {
-		for (size_t i = 0; i < field.items.size(); i++) {
-			const std::vector<uint8>& item = field.items[i];
-			printf("        %s[%zu], type = ", field.name.c_str(), i);
-			PrintTypeCode(field.type);
-			printf(", size = %zu\n", item.size());
-		}
-	}
-	printf("}\n");
 }
 
 status_t
@@ -496,12 +466,6 @@ BMessage::HasBool(const char* name, int32 index) const
 }
 
 bool
-BMessage::HasInt8(const char* name, int32 index) const
-{
-	return HasData(name, B_INT8_TYPE, index);
-}
-
-bool
 BMessage::HasInt16(const char* name, int32 index) const
 {
 	return HasData(name, B_INT16_TYPE, index);
@@ -511,48 +475,6 @@ bool
 BMessage::HasInt32(const char* name, int32 index) const
 {
 	return HasData(name, B_INT32_TYPE, index);
-}
-
-bool
-BMessage::HasInt64(const char* name, int32 index) const
-{
-	return HasData(name, B_INT64_TYPE, index);
-}
-
-bool
-BMessage::HasFloat(const char* name, int32 index) const
-{
-	return HasData(name, B_FLOAT_TYPE, index);
-}
-
-bool
-BMessage::HasDouble(const char* name, int32 index) const
-{
-	return HasData(name, B_DOUBLE_TYPE, index);
-}
-
-bool
-BMessage::HasString(const char* name, int32 index) const
-{
-	return HasData(name, B_STRING_TYPE, index);
-}
-
-bool
-BMessage::HasPointer(const char* name, int32 index) const
-{
-	return HasData(name, B_POINTER_TYPE, index);
-}
-
-bool
-BMessage::HasPoint(const char* name, int32 index) const
-{
-	return HasData(name, B_POINT_TYPE, index);
-}
-
-bool
-BMessage::HasRect(const char* name, int32 index) const
-{
-	return HasData(name, B_RECT_TYPE, index);
 }
 
 status_t

@@ -47,7 +47,6 @@ public:
 									int32* countFound = NULL) const;
 			int32				CountNames(type_code type = B_ANY_TYPE) const;
 			bool				IsEmpty() const;
-			void				PrintToStream() const;
 
 	// Removing fields
 			status_t			RemoveName(const char* name);
@@ -119,25 +118,9 @@ public:
 									int32 index = 0) const;
 			bool				HasBool(const char* name,
 									int32 index = 0) const;
-			bool				HasInt8(const char* name,
-									int32 index = 0) const;
 			bool				HasInt16(const char* name,
 									int32 index = 0) const;
 			bool				HasInt32(const char* name,
-									int32 index = 0) const;
-			bool				HasInt64(const char* name,
-									int32 index = 0) const;
-			bool				HasFloat(const char* name,
-									int32 index = 0) const;
-			bool				HasDouble(const char* name,
-									int32 index = 0) const;
-			bool				HasString(const char* name,
-									int32 index = 0) const;
-			bool				HasPointer(const char* name,
-									int32 index = 0) const;
-			bool				HasPoint(const char* name,
-									int32 index = 0) const;
-			bool				HasRect(const char* name,
 									int32 index = 0) const;
 
 	// Replacing an existing item; the field's type must match.

@@ -57,12 +57,6 @@ SignalWatcher::~SignalWatcher()
 	pthread_sigmask(SIG_UNBLOCK, &fUnblockOnExit, NULL);
 }
 
-bool
-SignalWatcher::IsWatching() const
-{
-	return fWatching;
-}
-
 void*
 SignalWatcher::_Watch(void* data)
 {

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -271,31 +270,6 @@ PixelAt(DisplayWindowId id, int32 x, int32 y)
 		|| x >= width || y >= height)
 		return 0;
 	return pixels[size_t(y) * width + x];
-}
-
-bool
-DumpToFile(DisplayWindowId id, const std::string& path)
-{
-	std::vector<uint32> pixels;
-	int32 width = 0, height = 0;
-	if (!Snapshot(id, &pixels, &width, &height))
-		return false;
-	FILE* file = fopen(path.c_str(), "wb");
-	if (file == nullptr)
-		return false;
-	fprintf(file, "P6\n%d %d\n255\n", int(width), int(height));
-	std::vector<uint8> row(size_t(width) * 3);
-	bool ok = true;
-	for (int32 y = 0; y < height && ok; y++) {
-		for (int32 x = 0; x < width; x++) {
-			uint32 pixel = pixels[size_t(y) * width + x];
-			row[x * 3] = uint8(pixel >> 16);
-			row[x * 3 + 1] = uint8(pixel >> 8);
-			row[x * 3 + 2] = uint8(pixel);
-		}
-		ok = fwrite(row.data(), 1, row.size(), file) == row.size();
-	}
-	return fclose(file) == 0 && ok;
 }
 
 void

@@ -132,42 +132,6 @@ BSoundPlayer::IsPlaying() const
 	return fIsPlaying.load();
 }
 
-BSoundPlayer::BufferPlayerFunc
-BSoundPlayer::BufferPlayer() const
-{
-	return fPlayBufferFunc.load();
-}
-
-void
-BSoundPlayer::SetBufferPlayer(BufferPlayerFunc playerFunction)
-{
-	fPlayBufferFunc.store(playerFunction);
-}
-
-BSoundPlayer::EventNotifierFunc
-BSoundPlayer::EventNotifier() const
-{
-	return fNotifierFunc.load();
-}
-
-void
-BSoundPlayer::SetNotifier(EventNotifierFunc eventNotifierFunction)
-{
-	fNotifierFunc.store(eventNotifierFunction);
-}
-
-void*
-BSoundPlayer::Cookie() const
-{
-	return fCookie.load();
-}
-
-void
-BSoundPlayer::SetCookie(void* cookie)
-{
-	fCookie.store(cookie);
-}
-
 bool
 BSoundPlayer::HasData() const
 {

@@ -55,14 +55,6 @@ public:
 			void				Stop(bool block = true, bool flush = true);
 			bool				IsPlaying() const;
 
-	// The buffer hook
-			BufferPlayerFunc	BufferPlayer() const;
-			void				SetBufferPlayer(BufferPlayerFunc playerFunction);
-			EventNotifierFunc	EventNotifier() const;
-			void				SetNotifier(EventNotifierFunc eventNotifierFunction);
-			void*				Cookie() const;
-			void				SetCookie(void* cookie);
-
 	// Without data the player plays silence.
 			bool				HasData() const;
 			void				SetHasData(bool hasData);

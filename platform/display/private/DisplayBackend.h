@@ -34,16 +34,6 @@ struct FrontBuffer {
 	std::vector<uint32> pixels;
 	int32 width = 0;
 	int32 height = 0;
-
-	Canvas AsCanvas()
-	{
-		Canvas canvas;
-		canvas.pixels = pixels.data();
-		canvas.width = width;
-		canvas.height = height;
-		canvas.stride = width;
-		return canvas;
-	}
 };
 
 struct DisplayEvent {
