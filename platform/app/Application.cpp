@@ -21,7 +21,7 @@
 #include <private/ThreadId.h>
 #include <private/WindowRegistry.h>
 
-BApplication* be_app = NULL;
+BApplication* be_app = nullptr;
 
 namespace BPrivate {
 
@@ -43,7 +43,7 @@ IsValidSignature(const char* signature)
 {
 	static const char kPrefix[] = "application/";
 	const size_t prefixLength = sizeof(kPrefix) - 1;
-	if (signature == NULL)
+	if (signature == nullptr)
 		return false;
 	size_t length = strlen(signature);
 	if (length <= prefixLength || length > kMaxSignatureLength
@@ -64,7 +64,7 @@ status_t
 PostToApplication(uint32 what)
 {
 	std::lock_guard<std::mutex> lock(ApplicationLock());
-	if (be_app == NULL)
+	if (be_app == nullptr)
 		return B_NO_INIT;
 	BMessage message(what);
 	// Aimed at the application itself, whatever its preferred handler is.
@@ -107,7 +107,7 @@ BApplication::BApplication(const char* signature, status_t* error)
 	fQuitPending(false)
 {
 	_Init(signature);
-	if (error != NULL)
+	if (error != nullptr)
 		*error = fInitStatus;
 }
 
@@ -124,7 +124,7 @@ BApplication::~BApplication()
 	fLaunchGuard.reset();
 	{
 		std::lock_guard<std::mutex> lock(ApplicationLock());
-		be_app = NULL;
+		be_app = nullptr;
 	}
 	// Every window is gone by now, but their threads may still be finishing,
 	// and they use the display to the end; the display closes after them.
@@ -203,7 +203,7 @@ BApplication::AboutRequested()
 void
 BApplication::DispatchMessage(BMessage* message, BHandler* handler)
 {
-	if (message != NULL && handler == this) {
+	if (message != nullptr && handler == this) {
 		switch (message->what) {
 			case B_QUIT_REQUESTED:
 				if (QuitRequested())
@@ -245,7 +245,7 @@ BApplication::_Init(const char* signature)
 	if (!IsValidSignature(signature)) {
 		fprintf(stderr, "BApplication: \"%s\" is not an application "
 			"signature (application/...); not starting\n",
-			signature != NULL ? signature : "(null)");
+			signature != nullptr ? signature : "(null)");
 		fInitStatus = B_BAD_VALUE;
 		return;
 	}
@@ -253,7 +253,7 @@ BApplication::_Init(const char* signature)
 
 	{
 		std::lock_guard<std::mutex> lock(ApplicationLock());
-		if (be_app != NULL) {
+		if (be_app != nullptr) {
 			fprintf(stderr, "BApplication: this process already has an "
 				"application object; refusing \"%s\"\n", signature);
 			fInitStatus = B_ALREADY_RUNNING;
@@ -294,9 +294,9 @@ BApplication::_GuardLaunch()
 	// (or with B_MULTIPLE_LAUNCH) every launch runs.
 	BResources* resources = BPrivate::AppResources();
 	size_t size = 0;
-	const void* flagData = resources != NULL
-		? resources->LoadResource('APPF', 1, &size) : NULL;
-	if (flagData == NULL || size != sizeof(uint32))
+	const void* flagData = resources != nullptr
+		? resources->LoadResource('APPF', 1, &size) : nullptr;
+	if (flagData == nullptr || size != sizeof(uint32))
 		return;
 	const uint8* bytes = static_cast<const uint8*>(flagData);
 	uint32 flags = uint32(bytes[0]) | uint32(bytes[1]) << 8
@@ -308,7 +308,7 @@ BApplication::_GuardLaunch()
 	std::string signature = fSignature;
 	const char* stored = static_cast<const char*>(
 		resources->LoadResource('MIMS', 1, &size));
-	if (stored != NULL && size > 1 && memchr(stored, '\0', size) != NULL)
+	if (stored != nullptr && size > 1 && memchr(stored, '\0', size) != nullptr)
 		signature = stored;
 
 	std::string why;

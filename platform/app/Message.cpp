@@ -74,14 +74,14 @@ status_t
 BMessage::GetInfo(const char* name, type_code* typeFound,
 	int32* countFound) const
 {
-	if (name == NULL)
+	if (name == nullptr)
 		return B_BAD_VALUE;
 	const Field* field = _FindField(name);
-	if (field == NULL)
+	if (field == nullptr)
 		return B_NAME_NOT_FOUND;
-	if (typeFound != NULL)
+	if (typeFound != nullptr)
 		*typeFound = field->type;
-	if (countFound != NULL)
+	if (countFound != nullptr)
 		*countFound = int32(field->items.size());
 	return B_OK;
 }
@@ -98,11 +98,11 @@ BMessage::GetInfo(type_code type, int32 index, const char** nameFound,
 			continue;
 		if (seen++ != index)
 			continue;
-		if (nameFound != NULL)
+		if (nameFound != nullptr)
 			*nameFound = field.name.c_str();
-		if (typeFound != NULL)
+		if (typeFound != nullptr)
 			*typeFound = field.type;
-		if (countFound != NULL)
+		if (countFound != nullptr)
 			*countFound = int32(field.items.size());
 		return B_OK;
 	}
@@ -130,7 +130,7 @@ BMessage::IsEmpty() const
 status_t
 BMessage::RemoveName(const char* name)
 {
-	if (name == NULL)
+	if (name == nullptr)
 		return B_BAD_VALUE;
 	for (auto it = fFields.begin(); it != fFields.end(); ++it) {
 		if (it->name == name) {
@@ -144,7 +144,7 @@ BMessage::RemoveName(const char* name)
 status_t
 BMessage::RemoveData(const char* name, int32 index)
 {
-	if (name == NULL)
+	if (name == nullptr)
 		return B_BAD_VALUE;
 	if (index < 0)
 		return B_BAD_INDEX;
@@ -173,8 +173,8 @@ status_t
 BMessage::AddData(const char* name, type_code type, const void* data,
 	ssize_t numBytes, bool isFixedSize, int32 /*count*/)
 {
-	if (name == NULL || type == B_ANY_TYPE || numBytes < 0
-		|| (data == NULL && numBytes > 0)) {
+	if (name == nullptr || type == B_ANY_TYPE || numBytes < 0
+		|| (data == nullptr && numBytes > 0)) {
 		return B_BAD_VALUE;
 	}
 	size_t needed = FixedSizeOf(type);
@@ -182,7 +182,7 @@ BMessage::AddData(const char* name, type_code type, const void* data,
 		return B_BAD_VALUE;
 
 	Field* field = _FindField(name);
-	if (field != NULL) {
+	if (field != nullptr) {
 		if (field->type != type)
 			return B_BAD_TYPE;
 		if (field->fixedSize && !field->items.empty()
@@ -194,7 +194,7 @@ BMessage::AddData(const char* name, type_code type, const void* data,
 	try {
 		const uint8* bytes = static_cast<const uint8*>(data);
 		std::vector<uint8> item(bytes, bytes + numBytes);
-		if (field == NULL) {
+		if (field == nullptr) {
 			fFields.push_back(Field{name, type, isFixedSize, {}});
 			field = &fFields.back();
 			try {
@@ -256,7 +256,7 @@ BMessage::AddDouble(const char* name, double value)
 status_t
 BMessage::AddString(const char* name, const char* string)
 {
-	if (string == NULL)
+	if (string == nullptr)
 		return B_BAD_VALUE;
 	return AddData(name, B_STRING_TYPE, string, strlen(string) + 1, false);
 }
@@ -290,14 +290,14 @@ status_t
 BMessage::FindData(const char* name, type_code type, int32 index,
 	const void** data, ssize_t* numBytes) const
 {
-	if (data == NULL)
+	if (data == nullptr)
 		return B_BAD_VALUE;
 	const std::vector<uint8>* item;
 	status_t status = _FindItem(name, type, index, &item);
 	if (status != B_OK)
 		return status;
 	*data = item->data();
-	if (numBytes != NULL)
+	if (numBytes != nullptr)
 		*numBytes = ssize_t(item->size());
 	return B_OK;
 }
@@ -402,7 +402,7 @@ status_t
 BMessage::FindString(const char* name, int32 index,
 	const char** string) const
 {
-	if (string == NULL)
+	if (string == nullptr)
 		return B_BAD_VALUE;
 	const std::vector<uint8>* item;
 	status_t status = _FindItem(name, B_STRING_TYPE, index, &item);
@@ -410,7 +410,7 @@ BMessage::FindString(const char* name, int32 index,
 		return status;
 	// A string added through AddData need not be terminated; handing it out
 	// would let the caller read past the item.
-	if (item->empty() || memchr(item->data(), '\0', item->size()) == NULL)
+	if (item->empty() || memchr(item->data(), '\0', item->size()) == nullptr)
 		return B_BAD_DATA;
 	*string = reinterpret_cast<const char*>(item->data());
 	return B_OK;
@@ -488,12 +488,12 @@ status_t
 BMessage::ReplaceData(const char* name, type_code type, int32 index,
 	const void* data, ssize_t numBytes)
 {
-	if (name == NULL || type == B_ANY_TYPE || numBytes < 0
-		|| (data == NULL && numBytes > 0)) {
+	if (name == nullptr || type == B_ANY_TYPE || numBytes < 0
+		|| (data == nullptr && numBytes > 0)) {
 		return B_BAD_VALUE;
 	}
 	Field* field = _FindField(name);
-	if (field == NULL)
+	if (field == nullptr)
 		return B_NAME_NOT_FOUND;
 	if (field->type != type)
 		return B_BAD_TYPE;
@@ -610,7 +610,7 @@ BMessage::ReplaceString(const char* name, const char* string)
 status_t
 BMessage::ReplaceString(const char* name, int32 index, const char* string)
 {
-	if (string == NULL)
+	if (string == nullptr)
 		return B_BAD_VALUE;
 	return ReplaceData(name, B_STRING_TYPE, index, string, strlen(string) + 1);
 }
@@ -655,13 +655,13 @@ BMessage::ReplaceRect(const char* name, int32 index, BRect rect)
 const BMessage::Field*
 BMessage::_FindField(const char* name) const
 {
-	if (name == NULL)
-		return NULL;
+	if (name == nullptr)
+		return nullptr;
 	for (const Field& field : fFields) {
 		if (field.name == name)
 			return &field;
 	}
-	return NULL;
+	return nullptr;
 }
 
 BMessage::Field*
@@ -675,10 +675,10 @@ status_t
 BMessage::_FindItem(const char* name, type_code type, int32 index,
 	const std::vector<uint8>** item) const
 {
-	if (name == NULL)
+	if (name == nullptr)
 		return B_BAD_VALUE;
 	const Field* field = _FindField(name);
-	if (field == NULL)
+	if (field == nullptr)
 		return B_NAME_NOT_FOUND;
 	if (type != B_ANY_TYPE && field->type != type)
 		return B_BAD_TYPE;
@@ -692,7 +692,7 @@ status_t
 BMessage::_FindFixed(const char* name, type_code type, int32 index, void* out,
 	size_t size) const
 {
-	if (out == NULL)
+	if (out == nullptr)
 		return B_BAD_VALUE;
 	const std::vector<uint8>* item;
 	status_t status = _FindItem(name, type, index, &item);

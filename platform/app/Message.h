@@ -40,11 +40,11 @@ public:
 
 	// Inspecting the fields
 			status_t			GetInfo(const char* name, type_code* typeFound,
-									int32* countFound = NULL) const;
+									int32* countFound = nullptr) const;
 			status_t			GetInfo(type_code type, int32 index,
 									const char** nameFound,
 									type_code* typeFound,
-									int32* countFound = NULL) const;
+									int32* countFound = nullptr) const;
 			int32				CountNames(type_code type = B_ANY_TYPE) const;
 			bool				IsEmpty() const;
 
