@@ -7,10 +7,13 @@
  * type: FindInt16 on an int32 field fails with B_BAD_TYPE and leaves its
  * output alone. Every Find leaves its output untouched on failure.
  *
- * Errors: B_BAD_VALUE for a null name or output pointer, B_NAME_NOT_FOUND
- * when no field has the name, B_BAD_TYPE when the field holds another type,
- * B_BAD_INDEX past the last item, B_BAD_DATA when an item added through
- * AddData does not have the size its type needs.
+ * Errors: B_BAD_VALUE for bad arguments (a null name, data or output
+ * pointer, B_ANY_TYPE to add, or an AddData or ReplaceData whose size is not
+ * the one its type needs, or not the one of the other items of a fixed-size
+ * field), B_NAME_NOT_FOUND when no field has the name, B_BAD_TYPE when the
+ * field holds another type, B_BAD_INDEX past the last item, B_BAD_DATA when
+ * FindString meets a string added through AddData without its terminating
+ * null.
  *
  * Pointers handed out by FindData and FindString point into the message and
  * stay valid until that field is changed or the message is emptied or

@@ -81,6 +81,8 @@ public:
 
 	virtual BRect ScreenFrame() = 0;
 
+	// On failure says why in one line on stderr and returns false; the
+	// calls for that id that follow do nothing.
 	virtual bool CreateWindow(DisplayWindowId id, const WindowSpec& spec,
 		std::shared_ptr<FrontBuffer> buffer) = 0;
 	virtual void DestroyWindow(DisplayWindowId id) = 0;
