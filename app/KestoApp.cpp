@@ -8,6 +8,8 @@ KestoApp::KestoApp()
 	:
 	BApplication("application/x-vnd.Vantry.Kesto")
 {
+	if (InitCheck() != B_OK)
+		return;
 	KestoWindow* window = new KestoWindow;
 	window->Show();
 }

@@ -266,28 +266,49 @@ BApplication::_Init(const char* signature)
 	// the blocked signals.
 	fSignalWatcher.reset(new SignalWatcher);
 
-	_GuardLaunch();
+	if (!_GuardLaunch()) {
+		// The running one has brought its window forward; this launch is
+		// done, successfully, and says nothing.
+		_Abandon(B_ALREADY_RUNNING);
+		return;
+	}
 
 	// The sound server is connected to while the display starts, so that
 	// the first sound waits for the slower of the two, not for both.
 	BPrivate::PrepareAudioOutput();
 
 	// Without a display there is nothing this program can show: say so in
-	// one line and end, before any window or sound is made.
+	// one line, before any window or sound is made, and do not run.
 	std::string displayError;
 	BPrivate::Display::SetLostHook(&BPrivate::RequestQuitEverywhere);
 	if (!BPrivate::Display::Start(&displayError)) {
 		fprintf(stderr, "%s: %s\n", program_invocation_short_name,
 			displayError.c_str());
 		BPrivate::DiscardPreparedAudioOutput();
-		fSignalWatcher.reset();
-		exit(1);
+		_Abandon(B_ERROR);
+		return;
 	}
 
 	fInitStatus = B_OK;
 }
 
+// Undoes what _Init() has set up so far: the object stays, inert, and is
+// not be_app.
 void
+BApplication::_Abandon(status_t why)
+{
+	fLaunchGuard.reset();
+	fSignalWatcher.reset();
+	{
+		std::lock_guard<std::mutex> lock(ApplicationLock());
+		be_app = nullptr;
+	}
+	fInitStatus = why;
+}
+
+// Whether this launch may run: false when the program runs once and an
+// instance of it already runs (it has been asked to show its windows).
+bool
 BApplication::_GuardLaunch()
 {
 	// Only programs whose resources ask for it run once; without resources
@@ -297,13 +318,13 @@ BApplication::_GuardLaunch()
 	const void* flagData = resources != nullptr
 		? resources->LoadResource('APPF', 1, &size) : nullptr;
 	if (flagData == nullptr || size != sizeof(uint32))
-		return;
+		return true;
 	const uint8* bytes = static_cast<const uint8*>(flagData);
 	uint32 flags = uint32(bytes[0]) | uint32(bytes[1]) << 8
 		| uint32(bytes[2]) << 16 | uint32(bytes[3]) << 24;
 	uint32 launch = flags & 0x3;
 	if (launch == B_MULTIPLE_LAUNCH)
-		return;
+		return true;
 
 	std::string signature = fSignature;
 	const char* stored = static_cast<const char*>(
@@ -317,19 +338,13 @@ BApplication::_GuardLaunch()
 	if (path.empty()) {
 		fprintf(stderr, "%s: %s; not checking for a running instance\n",
 			program_invocation_short_name, why.c_str());
-		return;
+		return true;
 	}
 	fLaunchGuard.reset(new BPrivate::LaunchGuard([] {
 		BPrivate::PostToApplication(BPrivate::kMsgActivateWindows);
 	}));
-	if (fLaunchGuard->Acquire(path)
-			== BPrivate::LaunchGuard::kOtherInstance) {
-		// The running one has brought its window forward; this launch is
-		// done, successfully.
-		fLaunchGuard.reset();
-		fSignalWatcher.reset();
-		exit(0);
-	}
+	return fLaunchGuard->Acquire(path)
+		!= BPrivate::LaunchGuard::kOtherInstance;
 }
 
 void

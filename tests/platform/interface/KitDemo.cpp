@@ -80,6 +80,8 @@ int
 main()
 {
 	BApplication app("application/x-vnd.Belvo-KitDemo");
+	if (app.InitCheck() != B_OK)
+		return 1;
 	(new DemoWindow)->Show();
 	app.Run();
 	return 0;
