@@ -186,6 +186,17 @@ Inject(DisplayEvent event)
 	display->Deliver(event);
 }
 
+DisplayEvent
+PointerEvent(DisplayEvent::Type type, DisplayWindowId id, float x, float y)
+{
+	DisplayEvent event;
+	event.type = type;
+	event.window = id;
+	event.x = x;
+	event.y = y;
+	return event;
+}
+
 } // namespace
 
 std::unique_ptr<DisplayBackend>
@@ -276,11 +287,7 @@ void
 MouseDown(DisplayWindowId id, float x, float y, uint32 buttons, int32 clicks,
 	uint32 modifiers)
 {
-	DisplayEvent event;
-	event.type = DisplayEvent::kMouseDown;
-	event.window = id;
-	event.x = x;
-	event.y = y;
+	DisplayEvent event = PointerEvent(DisplayEvent::kMouseDown, id, x, y);
 	event.buttons = buttons;
 	event.clicks = clicks;
 	event.modifiers = modifiers;
@@ -294,11 +301,7 @@ MouseDown(DisplayWindowId id, float x, float y, uint32 buttons, int32 clicks,
 void
 MouseUp(DisplayWindowId id, float x, float y, uint32 modifiers)
 {
-	DisplayEvent event;
-	event.type = DisplayEvent::kMouseUp;
-	event.window = id;
-	event.x = x;
-	event.y = y;
+	DisplayEvent event = PointerEvent(DisplayEvent::kMouseUp, id, x, y);
 	event.modifiers = modifiers;
 	Inject(event);
 }
@@ -306,11 +309,7 @@ MouseUp(DisplayWindowId id, float x, float y, uint32 modifiers)
 void
 MouseMoved(DisplayWindowId id, float x, float y, uint32 buttons)
 {
-	DisplayEvent event;
-	event.type = DisplayEvent::kMouseMoved;
-	event.window = id;
-	event.x = x;
-	event.y = y;
+	DisplayEvent event = PointerEvent(DisplayEvent::kMouseMoved, id, x, y);
 	event.buttons = buttons;
 	Inject(event);
 }

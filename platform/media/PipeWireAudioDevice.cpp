@@ -173,25 +173,13 @@ public:
 	void Start() override
 	{
 		fGate.Open();
-		if (fThreadLoop == nullptr)
-			return;
-		fLibrary->pw_thread_loop_lock(fThreadLoop);
-		fPlaying = true;
-		if (fStream != nullptr)
-			fLibrary->pw_stream_set_active(fStream, true);
-		fLibrary->pw_thread_loop_unlock(fThreadLoop);
+		_SetPlaying(true);
 	}
 
 	void Stop() override
 	{
 		fGate.Close();
-		if (fThreadLoop == nullptr)
-			return;
-		fLibrary->pw_thread_loop_lock(fThreadLoop);
-		fPlaying = false;
-		if (fStream != nullptr)
-			fLibrary->pw_stream_set_active(fStream, false);
-		fLibrary->pw_thread_loop_unlock(fThreadLoop);
+		_SetPlaying(false);
 	}
 
 	void Close() override
@@ -221,6 +209,17 @@ public:
 	}
 
 private:
+	void _SetPlaying(bool playing)
+	{
+		if (fThreadLoop == nullptr)
+			return;
+		fLibrary->pw_thread_loop_lock(fThreadLoop);
+		fPlaying = playing;
+		if (fStream != nullptr)
+			fLibrary->pw_stream_set_active(fStream, playing);
+		fLibrary->pw_thread_loop_unlock(fThreadLoop);
+	}
+
 	pw_context* _NewContext()
 	{
 		// The real-time client configuration gives the data thread a

@@ -222,23 +222,13 @@ public:
 	void Start() override
 	{
 		fGate.Open();
-		if (fLoop == nullptr)
-			return;
-		fLibrary->pa_threaded_mainloop_lock(fLoop);
-		fPlaying = true;
-		_Cork(false);
-		fLibrary->pa_threaded_mainloop_unlock(fLoop);
+		_SetPlaying(true);
 	}
 
 	void Stop() override
 	{
 		fGate.Close();
-		if (fLoop == nullptr)
-			return;
-		fLibrary->pa_threaded_mainloop_lock(fLoop);
-		fPlaying = false;
-		_Cork(true);
-		fLibrary->pa_threaded_mainloop_unlock(fLoop);
+		_SetPlaying(false);
 	}
 
 	void Close() override
@@ -280,6 +270,16 @@ public:
 	}
 
 private:
+	void _SetPlaying(bool playing)
+	{
+		if (fLoop == nullptr)
+			return;
+		fLibrary->pa_threaded_mainloop_lock(fLoop);
+		fPlaying = playing;
+		_Cork(!playing);
+		fLibrary->pa_threaded_mainloop_unlock(fLoop);
+	}
+
 	// Once, on the main loop's thread (from its first callback): the tone is
 	// written there, and a busy machine must not keep it waiting. Real-time
 	// round-robin at the server's own default priority where the process
