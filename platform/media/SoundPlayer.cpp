@@ -149,6 +149,9 @@ BSoundPlayer::SetHasData(bool hasData)
 	fHasData.store(hasData);
 }
 
+// It calls no virtual function: a subclass's destructor rewrites the
+// object's vtable pointer while buffers are still being played (Stop() comes
+// only in the base destructor).
 void
 BSoundPlayer::_RenderBuffer(void* player, void* buffer, size_t size,
 	const media_raw_audio_format& format)

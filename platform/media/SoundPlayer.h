@@ -63,9 +63,7 @@ private:
 								BSoundPlayer(const BSoundPlayer&) = delete;
 			BSoundPlayer&		operator=(const BSoundPlayer&) = delete;
 
-	// Runs on the audio thread. It calls no virtual function: a subclass's
-	// destructor rewrites the object's vtable pointer while buffers are
-	// still being played.
+	// Runs on the audio thread.
 	static	void				_RenderBuffer(void* player, void* buffer,
 									size_t size,
 									const media_raw_audio_format& format);
