@@ -242,18 +242,6 @@ BMessage::AddInt64(const char* name, int64 value)
 }
 
 status_t
-BMessage::AddFloat(const char* name, float value)
-{
-	return AddData(name, B_FLOAT_TYPE, &value, sizeof(value));
-}
-
-status_t
-BMessage::AddDouble(const char* name, double value)
-{
-	return AddData(name, B_DOUBLE_TYPE, &value, sizeof(value));
-}
-
-status_t
 BMessage::AddString(const char* name, const char* string)
 {
 	if (string == nullptr)
@@ -262,21 +250,9 @@ BMessage::AddString(const char* name, const char* string)
 }
 
 status_t
-BMessage::AddPointer(const char* name, const void* pointer)
-{
-	return AddData(name, B_POINTER_TYPE, &pointer, sizeof(pointer));
-}
-
-status_t
 BMessage::AddPoint(const char* name, BPoint point)
 {
 	return AddData(name, B_POINT_TYPE, &point, sizeof(point));
-}
-
-status_t
-BMessage::AddRect(const char* name, BRect rect)
-{
-	return AddData(name, B_RECT_TYPE, &rect, sizeof(rect));
 }
 
 status_t
@@ -369,30 +345,6 @@ BMessage::FindInt64(const char* name, int32 index, int64* value) const
 }
 
 status_t
-BMessage::FindFloat(const char* name, float* value) const
-{
-	return FindFloat(name, 0, value);
-}
-
-status_t
-BMessage::FindFloat(const char* name, int32 index, float* value) const
-{
-	return _FindFixed(name, B_FLOAT_TYPE, index, value, sizeof(*value));
-}
-
-status_t
-BMessage::FindDouble(const char* name, double* value) const
-{
-	return FindDouble(name, 0, value);
-}
-
-status_t
-BMessage::FindDouble(const char* name, int32 index, double* value) const
-{
-	return _FindFixed(name, B_DOUBLE_TYPE, index, value, sizeof(*value));
-}
-
-status_t
 BMessage::FindString(const char* name, const char** string) const
 {
 	return FindString(name, 0, string);
@@ -417,18 +369,6 @@ BMessage::FindString(const char* name, int32 index,
 }
 
 status_t
-BMessage::FindPointer(const char* name, void** pointer) const
-{
-	return FindPointer(name, 0, pointer);
-}
-
-status_t
-BMessage::FindPointer(const char* name, int32 index, void** pointer) const
-{
-	return _FindFixed(name, B_POINTER_TYPE, index, pointer, sizeof(*pointer));
-}
-
-status_t
 BMessage::FindPoint(const char* name, BPoint* point) const
 {
 	return FindPoint(name, 0, point);
@@ -440,216 +380,11 @@ BMessage::FindPoint(const char* name, int32 index, BPoint* point) const
 	return _FindFixed(name, B_POINT_TYPE, index, point, sizeof(*point));
 }
 
-status_t
-BMessage::FindRect(const char* name, BRect* rect) const
-{
-	return FindRect(name, 0, rect);
-}
-
-status_t
-BMessage::FindRect(const char* name, int32 index, BRect* rect) const
-{
-	return _FindFixed(name, B_RECT_TYPE, index, rect, sizeof(*rect));
-}
-
 bool
 BMessage::HasData(const char* name, type_code type, int32 index) const
 {
 	const std::vector<uint8>* item;
 	return _FindItem(name, type, index, &item) == B_OK;
-}
-
-bool
-BMessage::HasBool(const char* name, int32 index) const
-{
-	return HasData(name, B_BOOL_TYPE, index);
-}
-
-bool
-BMessage::HasInt16(const char* name, int32 index) const
-{
-	return HasData(name, B_INT16_TYPE, index);
-}
-
-bool
-BMessage::HasInt32(const char* name, int32 index) const
-{
-	return HasData(name, B_INT32_TYPE, index);
-}
-
-status_t
-BMessage::ReplaceData(const char* name, type_code type, const void* data,
-	ssize_t numBytes)
-{
-	return ReplaceData(name, type, 0, data, numBytes);
-}
-
-status_t
-BMessage::ReplaceData(const char* name, type_code type, int32 index,
-	const void* data, ssize_t numBytes)
-{
-	if (name == nullptr || type == B_ANY_TYPE || numBytes < 0
-		|| (data == nullptr && numBytes > 0)) {
-		return B_BAD_VALUE;
-	}
-	Field* field = _FindField(name);
-	if (field == nullptr)
-		return B_NAME_NOT_FOUND;
-	if (field->type != type)
-		return B_BAD_TYPE;
-	if (index < 0 || size_t(index) >= field->items.size())
-		return B_BAD_INDEX;
-	size_t needed = FixedSizeOf(type);
-	if (needed != 0 && size_t(numBytes) != needed)
-		return B_BAD_VALUE;
-	if (field->fixedSize && field->items.size() > 1) {
-		// Every other item keeps its size, so compare with one of them.
-		const std::vector<uint8>& other = field->items[index == 0 ? 1 : 0];
-		if (other.size() != size_t(numBytes))
-			return B_BAD_VALUE;
-	}
-	try {
-		const uint8* bytes = static_cast<const uint8*>(data);
-		field->items[index].assign(bytes, bytes + numBytes);
-	} catch (const std::bad_alloc&) {
-		return B_NO_MEMORY;
-	}
-	return B_OK;
-}
-
-status_t
-BMessage::ReplaceBool(const char* name, bool value)
-{
-	return ReplaceData(name, B_BOOL_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceBool(const char* name, int32 index, bool value)
-{
-	return ReplaceData(name, B_BOOL_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt8(const char* name, int8 value)
-{
-	return ReplaceData(name, B_INT8_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt8(const char* name, int32 index, int8 value)
-{
-	return ReplaceData(name, B_INT8_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt16(const char* name, int16 value)
-{
-	return ReplaceData(name, B_INT16_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt16(const char* name, int32 index, int16 value)
-{
-	return ReplaceData(name, B_INT16_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt32(const char* name, int32 value)
-{
-	return ReplaceData(name, B_INT32_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt32(const char* name, int32 index, int32 value)
-{
-	return ReplaceData(name, B_INT32_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt64(const char* name, int64 value)
-{
-	return ReplaceData(name, B_INT64_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt64(const char* name, int32 index, int64 value)
-{
-	return ReplaceData(name, B_INT64_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceFloat(const char* name, float value)
-{
-	return ReplaceData(name, B_FLOAT_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceFloat(const char* name, int32 index, float value)
-{
-	return ReplaceData(name, B_FLOAT_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceDouble(const char* name, double value)
-{
-	return ReplaceData(name, B_DOUBLE_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceDouble(const char* name, int32 index, double value)
-{
-	return ReplaceData(name, B_DOUBLE_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceString(const char* name, const char* string)
-{
-	return ReplaceString(name, 0, string);
-}
-
-status_t
-BMessage::ReplaceString(const char* name, int32 index, const char* string)
-{
-	if (string == nullptr)
-		return B_BAD_VALUE;
-	return ReplaceData(name, B_STRING_TYPE, index, string, strlen(string) + 1);
-}
-
-status_t
-BMessage::ReplacePointer(const char* name, const void* pointer)
-{
-	return ReplaceData(name, B_POINTER_TYPE, 0, &pointer, sizeof(pointer));
-}
-
-status_t
-BMessage::ReplacePointer(const char* name, int32 index, const void* pointer)
-{
-	return ReplaceData(name, B_POINTER_TYPE, index, &pointer,
-		sizeof(pointer));
-}
-
-status_t
-BMessage::ReplacePoint(const char* name, BPoint point)
-{
-	return ReplaceData(name, B_POINT_TYPE, 0, &point, sizeof(point));
-}
-
-status_t
-BMessage::ReplacePoint(const char* name, int32 index, BPoint point)
-{
-	return ReplaceData(name, B_POINT_TYPE, index, &point, sizeof(point));
-}
-
-status_t
-BMessage::ReplaceRect(const char* name, BRect rect)
-{
-	return ReplaceData(name, B_RECT_TYPE, 0, &rect, sizeof(rect));
-}
-
-status_t
-BMessage::ReplaceRect(const char* name, int32 index, BRect rect)
-{
-	return ReplaceData(name, B_RECT_TYPE, index, &rect, sizeof(rect));
 }
 
 const BMessage::Field*
