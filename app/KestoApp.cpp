@@ -2,12 +2,15 @@
 
 #include <Alert.h>
 
+#include "BelvoVersion.h"
 #include "KestoWindow.h"
 
 KestoApp::KestoApp()
 	:
 	BApplication("application/x-vnd.Vantry.Kesto")
 {
+	if (InitCheck() != B_OK)
+		return;
 	KestoWindow* window = new KestoWindow;
 	window->Show();
 }
@@ -20,7 +23,8 @@ void
 KestoApp::AboutRequested()
 {
 	BAlert* alert = new BAlert("",
-		"Belvo v0.6 10/05/01\nBased on Kesto v1.0 2/25/01", "by Ardley",
+		"Belvo v" BELVO_VERSION " 10/05/01\nBased on Kesto v1.0 2/25/01",
+		"by Ardley",
 		NULL, NULL, B_WIDTH_AS_USUAL, B_INFO_ALERT);
 	alert->Go();
 }

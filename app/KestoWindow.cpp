@@ -2,11 +2,12 @@
 
 #include <Application.h>
 
+#include "BelvoVersion.h"
 #include "KestoView.h"
 
 KestoWindow::KestoWindow()
 	:
-	BWindow(BRect(100, 100, 230, 170), "Belvo v0.6", B_TITLED_WINDOW,
+	BWindow(BRect(100, 100, 230, 170), "Belvo v" BELVO_VERSION, B_TITLED_WINDOW,
 		B_NOT_RESIZABLE | B_WILL_ACCEPT_FIRST_CLICK, B_CURRENT_WORKSPACE)
 {
 	AddChild(new KestoView(Bounds()));

@@ -2,10 +2,11 @@
  * Build-time tool: turns the reviewable sources in resources/ into the bytes
  * of the program's resources.
  *
- *   make-resources SOURCE_DIR OUTPUT_DIR
+ *   make-resources SOURCE_DIR VERSION_FILE OUTPUT_DIR
  *
  * writes OUTPUT_DIR/kesto_bg.bmp (the background image, from captions.txt)
- * OUTPUT_DIR/app_version.bin (the version record, from version.txt), and
+ * OUTPUT_DIR/app_version.bin (the version record, from VERSION_FILE, which
+ * the build makes from version.txt.in with the project's version), and
  * OUTPUT_DIR/icon_large.bin and icon_mini.bin (B_CMAP8 pixels, from
  * icon-large.txt and icon-mini.txt), and the same icons as PNG files for
  * the desktop, OUTPUT_DIR/icons/SIZE/belvo.png, for sizes 16 (the mini icon)
@@ -391,17 +392,18 @@ MakeDirectory(const std::string& path)
 int
 main(int argc, char** argv)
 {
-	if (argc != 3)
-		Fail("usage: make-resources SOURCE_DIR OUTPUT_DIR");
+	if (argc != 4)
+		Fail("usage: make-resources SOURCE_DIR VERSION_FILE OUTPUT_DIR");
 	std::string source = argv[1];
-	std::string output = argv[2];
+	std::string versionFile = argv[2];
+	std::string output = argv[3];
 
 	WriteFile(output + "/kesto_bg.bmp",
 		MakeBackground(ReadGlyphs(source + "/captions.txt")));
 
 	// The application's version, then the system's, which is left empty.
 	std::vector<uint8_t> version;
-	PutVersionRecord(version, ReadSettings(source + "/version.txt"));
+	PutVersionRecord(version, ReadSettings(versionFile));
 	PutVersionRecord(version, {});
 	WriteFile(output + "/app_version.bin", version);
 

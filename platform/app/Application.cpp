@@ -21,7 +21,7 @@
 #include <private/ThreadId.h>
 #include <private/WindowRegistry.h>
 
-BApplication* be_app = NULL;
+BApplication* be_app = nullptr;
 
 namespace BPrivate {
 
@@ -43,7 +43,7 @@ IsValidSignature(const char* signature)
 {
 	static const char kPrefix[] = "application/";
 	const size_t prefixLength = sizeof(kPrefix) - 1;
-	if (signature == NULL)
+	if (signature == nullptr)
 		return false;
 	size_t length = strlen(signature);
 	if (length <= prefixLength || length > kMaxSignatureLength
@@ -64,7 +64,7 @@ status_t
 PostToApplication(uint32 what)
 {
 	std::lock_guard<std::mutex> lock(ApplicationLock());
-	if (be_app == NULL)
+	if (be_app == nullptr)
 		return B_NO_INIT;
 	BMessage message(what);
 	// Aimed at the application itself, whatever its preferred handler is.
@@ -77,8 +77,6 @@ RequestQuitEverywhere()
 	PostToApplication(B_QUIT_REQUESTED);
 	std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
 	for (BLooper* window : WindowRegistry::Listed()) {
-		if (dynamic_cast<BApplication*>(window) != NULL)
-			continue;
 		// Also to a window whose thread has not started yet: one being
 		// shown is on the screen a moment before its loop runs, and its
 		// queue keeps the request until then.
@@ -109,7 +107,7 @@ BApplication::BApplication(const char* signature, status_t* error)
 	fQuitPending(false)
 {
 	_Init(signature);
-	if (error != NULL)
+	if (error != nullptr)
 		*error = fInitStatus;
 }
 
@@ -126,7 +124,7 @@ BApplication::~BApplication()
 	fLaunchGuard.reset();
 	{
 		std::lock_guard<std::mutex> lock(ApplicationLock());
-		be_app = NULL;
+		be_app = nullptr;
 	}
 	// Every window is gone by now, but their threads may still be finishing,
 	// and they use the display to the end; the display closes after them.
@@ -205,7 +203,7 @@ BApplication::AboutRequested()
 void
 BApplication::DispatchMessage(BMessage* message, BHandler* handler)
 {
-	if (message != NULL && handler == this) {
+	if (message != nullptr && handler == this) {
 		switch (message->what) {
 			case B_QUIT_REQUESTED:
 				if (QuitRequested())
@@ -247,7 +245,7 @@ BApplication::_Init(const char* signature)
 	if (!IsValidSignature(signature)) {
 		fprintf(stderr, "BApplication: \"%s\" is not an application "
 			"signature (application/...); not starting\n",
-			signature != NULL ? signature : "(null)");
+			signature != nullptr ? signature : "(null)");
 		fInitStatus = B_BAD_VALUE;
 		return;
 	}
@@ -255,7 +253,7 @@ BApplication::_Init(const char* signature)
 
 	{
 		std::lock_guard<std::mutex> lock(ApplicationLock());
-		if (be_app != NULL) {
+		if (be_app != nullptr) {
 			fprintf(stderr, "BApplication: this process already has an "
 				"application object; refusing \"%s\"\n", signature);
 			fInitStatus = B_ALREADY_RUNNING;
@@ -268,49 +266,70 @@ BApplication::_Init(const char* signature)
 	// the blocked signals.
 	fSignalWatcher.reset(new SignalWatcher);
 
-	_GuardLaunch();
+	if (!_GuardLaunch()) {
+		// The running one has brought its window forward; this launch is
+		// done, successfully, and says nothing.
+		_Abandon(B_ALREADY_RUNNING);
+		return;
+	}
 
 	// The sound server is connected to while the display starts, so that
 	// the first sound waits for the slower of the two, not for both.
 	BPrivate::PrepareAudioOutput();
 
 	// Without a display there is nothing this program can show: say so in
-	// one line and end, before any window or sound is made.
+	// one line, before any window or sound is made, and do not run.
 	std::string displayError;
 	BPrivate::Display::SetLostHook(&BPrivate::RequestQuitEverywhere);
 	if (!BPrivate::Display::Start(&displayError)) {
 		fprintf(stderr, "%s: %s\n", program_invocation_short_name,
 			displayError.c_str());
 		BPrivate::DiscardPreparedAudioOutput();
-		fSignalWatcher.reset();
-		exit(1);
+		_Abandon(B_ERROR);
+		return;
 	}
 
 	fInitStatus = B_OK;
 }
 
+// Undoes what _Init() has set up so far: the object stays, inert, and is
+// not be_app.
 void
+BApplication::_Abandon(status_t why)
+{
+	fLaunchGuard.reset();
+	fSignalWatcher.reset();
+	{
+		std::lock_guard<std::mutex> lock(ApplicationLock());
+		be_app = nullptr;
+	}
+	fInitStatus = why;
+}
+
+// Whether this launch may run: false when the program runs once and an
+// instance of it already runs (it has been asked to show its windows).
+bool
 BApplication::_GuardLaunch()
 {
 	// Only programs whose resources ask for it run once; without resources
 	// (or with B_MULTIPLE_LAUNCH) every launch runs.
 	BResources* resources = BPrivate::AppResources();
 	size_t size = 0;
-	const void* flagData = resources != NULL
-		? resources->LoadResource('APPF', 1, &size) : NULL;
-	if (flagData == NULL || size != sizeof(uint32))
-		return;
+	const void* flagData = resources != nullptr
+		? resources->LoadResource('APPF', 1, &size) : nullptr;
+	if (flagData == nullptr || size != sizeof(uint32))
+		return true;
 	const uint8* bytes = static_cast<const uint8*>(flagData);
 	uint32 flags = uint32(bytes[0]) | uint32(bytes[1]) << 8
 		| uint32(bytes[2]) << 16 | uint32(bytes[3]) << 24;
 	uint32 launch = flags & 0x3;
 	if (launch == B_MULTIPLE_LAUNCH)
-		return;
+		return true;
 
 	std::string signature = fSignature;
 	const char* stored = static_cast<const char*>(
 		resources->LoadResource('MIMS', 1, &size));
-	if (stored != NULL && size > 1 && memchr(stored, '\0', size) != NULL)
+	if (stored != nullptr && size > 1 && memchr(stored, '\0', size) != nullptr)
 		signature = stored;
 
 	std::string why;
@@ -319,29 +338,21 @@ BApplication::_GuardLaunch()
 	if (path.empty()) {
 		fprintf(stderr, "%s: %s; not checking for a running instance\n",
 			program_invocation_short_name, why.c_str());
-		return;
+		return true;
 	}
 	fLaunchGuard.reset(new BPrivate::LaunchGuard([] {
 		BPrivate::PostToApplication(BPrivate::kMsgActivateWindows);
 	}));
-	if (fLaunchGuard->Acquire(path)
-			== BPrivate::LaunchGuard::kOtherInstance) {
-		// The running one has brought its window forward; this launch is
-		// done, successfully.
-		fLaunchGuard.reset();
-		fSignalWatcher.reset();
-		exit(0);
-	}
+	return fLaunchGuard->Acquire(path)
+		!= BPrivate::LaunchGuard::kOtherInstance;
 }
 
 void
 BApplication::_ActivateWindows()
 {
 	std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
-	for (BLooper* window : WindowRegistry::Listed()) {
-		if (window != this)
-			window->PostMessage(BPrivate::kMsgActivateWindows);
-	}
+	for (BLooper* window : WindowRegistry::Listed())
+		window->PostMessage(BPrivate::kMsgActivateWindows);
 }
 
 void
@@ -353,8 +364,6 @@ BApplication::_AskWindowsToQuit()
 		// is locked, so posting to them here is safe.
 		std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
 		for (BLooper* window : WindowRegistry::Listed()) {
-			if (window == this)
-				continue;
 			if (window->Thread() >= 0) {
 				// Its own thread runs QuitRequested() and, if it agrees,
 				// Quit(); it leaves the registry as it is destroyed.

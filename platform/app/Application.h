@@ -5,6 +5,15 @@
  * second one is refused: its InitCheck() reports B_ALREADY_RUNNING, it does
  * not become be_app, and its Run() returns at once.
  *
+ * The constructor never ends the process; what it found is InitCheck()'s
+ * (and the optional error's) to tell, and Run() returns it at once without
+ * running: B_BAD_VALUE for a signature that is not "application/...",
+ * B_ALREADY_RUNNING for a second object in the process or, for a program
+ * whose resources ask for B_SINGLE_LAUNCH or B_EXCLUSIVE_LAUNCH, when
+ * another instance already runs (it has been asked to bring its windows
+ * forward), and B_ERROR when no display could be opened (said on stderr in
+ * one line). Only with B_OK is there a display to make windows on.
+ *
  * Quitting: B_QUIT_REQUESTED posted to the application calls QuitRequested(),
  * whose base version asks every open window to quit through its own
  * QuitRequested() and agrees; Quit() then ends Run() as soon as the last
@@ -67,7 +76,8 @@ private:
 			void				_Init(const char* signature);
 			void				_AskWindowsToQuit();
 			void				_QuitIfNoWindows();
-			void				_GuardLaunch();
+			bool				_GuardLaunch();
+			void				_Abandon(status_t why);
 			void				_ActivateWindows();
 
 			std::string			fSignature;

@@ -60,10 +60,10 @@ using BPrivate::HandlerList;
 
 BHandler::BHandler(const char* name)
 	:
-	fName(name != NULL ? name : ""),
-	fHasName(name != NULL),
-	fLooper(NULL),
-	fNextHandler(NULL)
+	fName(name != nullptr ? name : ""),
+	fHasName(name != nullptr),
+	fLooper(nullptr),
+	fNextHandler(nullptr)
 {
 	HandlerList::Register(this);
 }
@@ -71,7 +71,7 @@ BHandler::BHandler(const char* name)
 BHandler::~BHandler()
 {
 	BLooper* looper = fLooper.load();
-	if (looper != NULL && looper != static_cast<BHandler*>(this))
+	if (looper != nullptr && looper != static_cast<BHandler*>(this))
 		looper->RemoveHandler(this);
 	HandlerList::Unregister(this);
 }
@@ -82,7 +82,7 @@ BHandler::MessageReceived(BMessage* message)
 	// Pass on what this handler does not know; the end of the chain drops
 	// it. There are no cycles (SetNextHandler refuses them), so this ends.
 	BHandler* next = fNextHandler.load();
-	if (next != NULL && message != NULL)
+	if (next != nullptr && message != nullptr)
 		next->MessageReceived(message);
 }
 
@@ -95,14 +95,14 @@ BHandler::Looper() const
 void
 BHandler::SetName(const char* name)
 {
-	fName = name != NULL ? name : "";
-	fHasName = name != NULL;
+	fName = name != nullptr ? name : "";
+	fHasName = name != nullptr;
 }
 
 const char*
 BHandler::Name() const
 {
-	return fHasName ? fName.c_str() : NULL;
+	return fHasName ? fName.c_str() : nullptr;
 }
 
 void
@@ -126,12 +126,12 @@ BHandler::_SetLooper(BLooper* looper)
 bool
 BHandler::_SetNextHandler(BHandler* handler)
 {
-	if (handler != NULL) {
+	if (handler != nullptr) {
 		// Passing a message on runs the next handler on this handler's
 		// looper thread, so it must live in the same looper.
 		if (handler->Looper() != Looper())
 			return false;
-		for (BHandler* step = handler; step != NULL;
+		for (BHandler* step = handler; step != nullptr;
 				step = step->NextHandler()) {
 			if (step == this)
 				return false;

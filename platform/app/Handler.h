@@ -22,7 +22,7 @@ class BMessage;
 
 class BHandler {
 public:
-								BHandler(const char* name = NULL);
+								BHandler(const char* name = nullptr);
 	virtual						~BHandler();
 
 	virtual	void				MessageReceived(BMessage* message);

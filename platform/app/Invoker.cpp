@@ -9,10 +9,10 @@ using BPrivate::HandlerList;
 
 BInvoker::BInvoker()
 	:
-	fMessage(NULL),
-	fHandler(NULL),
+	fMessage(nullptr),
+	fHandler(nullptr),
 	fHandlerSerial(0),
-	fLooper(NULL),
+	fLooper(nullptr),
 	fLooperSerial(0)
 {
 }
@@ -21,9 +21,9 @@ BInvoker::BInvoker(BMessage* message, const BHandler* handler,
 	const BLooper* looper)
 	:
 	fMessage(message),
-	fHandler(NULL),
+	fHandler(nullptr),
 	fHandlerSerial(0),
-	fLooper(NULL),
+	fLooper(nullptr),
 	fLooperSerial(0)
 {
 	SetTarget(handler, looper);
@@ -53,25 +53,25 @@ BInvoker::Message() const
 uint32
 BInvoker::Command() const
 {
-	return fMessage != NULL ? fMessage->what : 0;
+	return fMessage != nullptr ? fMessage->what : 0;
 }
 
 status_t
 BInvoker::SetTarget(const BHandler* handler, const BLooper* looper)
 {
-	fHandler = NULL;
+	fHandler = nullptr;
 	fHandlerSerial = 0;
-	fLooper = NULL;
+	fLooper = nullptr;
 	fLooperSerial = 0;
 
 	std::lock_guard<std::mutex> lock(HandlerList::Lock());
-	uint64 handlerSerial = handler != NULL ? HandlerList::SerialOf(handler) : 0;
-	uint64 looperSerial = looper != NULL ? HandlerList::SerialOf(looper) : 0;
-	if ((handler != NULL && handlerSerial == 0)
-		|| (looper != NULL && looperSerial == 0)) {
+	uint64 handlerSerial = handler != nullptr ? HandlerList::SerialOf(handler) : 0;
+	uint64 looperSerial = looper != nullptr ? HandlerList::SerialOf(looper) : 0;
+	if ((handler != nullptr && handlerSerial == 0)
+		|| (looper != nullptr && looperSerial == 0)) {
 		return B_BAD_HANDLER;
 	}
-	if (handler != NULL && looper != NULL && handler->Looper() != NULL
+	if (handler != nullptr && looper != nullptr && handler->Looper() != nullptr
 		&& handler->Looper() != looper) {
 		return B_MISMATCHED_VALUES;
 	}
@@ -97,13 +97,13 @@ BHandler*
 BInvoker::Target(BLooper** looper) const
 {
 	std::lock_guard<std::mutex> lock(HandlerList::Lock());
-	BHandler* handler = NULL;
-	BLooper* targetLooper = NULL;
+	BHandler* handler = nullptr;
+	BLooper* targetLooper = nullptr;
 	if (_Resolve(&handler, &targetLooper) != B_OK) {
-		handler = NULL;
-		targetLooper = NULL;
+		handler = nullptr;
+		targetLooper = nullptr;
 	}
-	if (looper != NULL)
+	if (looper != nullptr)
 		*looper = targetLooper;
 	return handler;
 }
@@ -111,9 +111,9 @@ BInvoker::Target(BLooper** looper) const
 status_t
 BInvoker::Invoke(BMessage* message)
 {
-	if (message == NULL)
+	if (message == nullptr)
 		message = fMessage;
-	if (message == NULL)
+	if (message == nullptr)
 		return B_BAD_VALUE;
 
 	// Posting with the list locked keeps the looper from being destroyed
@@ -134,22 +134,22 @@ BInvoker::Invoke(BMessage* message)
 status_t
 BInvoker::_Resolve(BHandler** handler, BLooper** looper) const
 {
-	*handler = NULL;
-	*looper = NULL;
-	if (fHandler == NULL && fLooper == NULL)
+	*handler = nullptr;
+	*looper = nullptr;
+	if (fHandler == nullptr && fLooper == nullptr)
 		return B_BAD_HANDLER;
-	if (fHandler != NULL && HandlerList::SerialOf(fHandler) != fHandlerSerial)
+	if (fHandler != nullptr && HandlerList::SerialOf(fHandler) != fHandlerSerial)
 		return B_BAD_HANDLER;
-	if (fLooper != NULL && HandlerList::SerialOf(fLooper) != fLooperSerial)
+	if (fLooper != nullptr && HandlerList::SerialOf(fLooper) != fLooperSerial)
 		return B_BAD_HANDLER;
 
-	BLooper* owner = fHandler != NULL ? fHandler->Looper() : NULL;
-	if (fHandler != NULL) {
+	BLooper* owner = fHandler != nullptr ? fHandler->Looper() : nullptr;
+	if (fHandler != nullptr) {
 		// A looper being destroyed leaves the list before it lets go of
 		// its handlers.
-		if (owner == NULL || HandlerList::SerialOf(owner) == 0)
+		if (owner == nullptr || HandlerList::SerialOf(owner) == 0)
 			return B_BAD_HANDLER;
-		if (fLooper != NULL && owner != fLooper)
+		if (fLooper != nullptr && owner != fLooper)
 			return B_BAD_HANDLER;
 		*handler = const_cast<BHandler*>(fHandler);
 		*looper = owner;

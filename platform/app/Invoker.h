@@ -21,7 +21,7 @@ public:
 								BInvoker();
 								BInvoker(BMessage* message,
 									const BHandler* handler,
-									const BLooper* looper = NULL);
+									const BLooper* looper = nullptr);
 	virtual						~BInvoker();
 
 	// Takes the message over, deleting the one held before.
@@ -32,14 +32,14 @@ public:
 	// B_MISMATCHED_VALUES, and no target, when the handler is in a looper
 	// other than the one given.
 	virtual	status_t			SetTarget(const BHandler* handler,
-									const BLooper* looper = NULL);
+									const BLooper* looper = nullptr);
 			bool				IsTargetLocal() const;
-			BHandler*			Target(BLooper** looper = NULL) const;
+			BHandler*			Target(BLooper** looper = nullptr) const;
 
 	// Posts a copy of message, or of the invoker's own message when it is
-	// NULL, to the target through the target's looper. B_BAD_VALUE without
+	// nullptr, to the target through the target's looper. B_BAD_VALUE without
 	// a message, B_BAD_HANDLER without a target that can be reached.
-	virtual	status_t			Invoke(BMessage* message = NULL);
+	virtual	status_t			Invoke(BMessage* message = nullptr);
 
 private:
 								BInvoker(const BInvoker&) = delete;

@@ -70,8 +70,8 @@ BLooper::BLooper(const char* name)
 	fQuitting(false),
 	fOwner(kNoThread),
 	fOwnerCount(0),
-	fPreferred(NULL),
-	fCurrentMessage(NULL),
+	fPreferred(nullptr),
+	fCurrentMessage(nullptr),
 	fThread(kNoThread),
 	fRunCalled(false)
 {
@@ -93,28 +93,28 @@ BLooper::~BLooper()
 	for (BHandler* handler : fHandlers) {
 		if (handler == this)
 			continue;
-		handler->_SetLooper(NULL);
-		handler->fNextHandler.store(NULL);
+		handler->_SetLooper(nullptr);
+		handler->fNextHandler.store(nullptr);
 	}
 	fHandlers.clear();
-	_SetLooper(NULL);
+	_SetLooper(nullptr);
 }
 
 status_t
 BLooper::PostMessage(uint32 what)
 {
 	BMessage message(what);
-	return _Post(message, NULL);
+	return _Post(message, nullptr);
 }
 
 status_t
 BLooper::PostMessage(BMessage* message, BHandler* handler)
 {
-	if (message == NULL)
+	if (message == nullptr)
 		return B_BAD_VALUE;
-	if (handler != NULL) {
+	if (handler != nullptr) {
 		BLooper* owner = handler->Looper();
-		if (owner == NULL)
+		if (owner == nullptr)
 			return B_BAD_HANDLER;
 		if (owner != this)
 			return B_MISMATCHED_VALUES;
@@ -125,7 +125,7 @@ BLooper::PostMessage(BMessage* message, BHandler* handler)
 void
 BLooper::DispatchMessage(BMessage* message, BHandler* handler)
 {
-	if (message == NULL || handler == NULL)
+	if (message == nullptr || handler == nullptr)
 		return;
 	if (message->what == B_QUIT_REQUESTED && handler == this) {
 		if (QuitRequested())
@@ -150,12 +150,12 @@ BLooper::CurrentMessage() const
 void
 BLooper::AddHandler(BHandler* handler)
 {
-	if (handler == NULL)
+	if (handler == nullptr)
 		return;
 	Lock();
 	// A handler already in a looper, this one or another (a looper is
 	// always in itself), stays where it is.
-	BLooper* expected = NULL;
+	BLooper* expected = nullptr;
 	if (handler->fLooper.compare_exchange_strong(expected, this)) {
 		fHandlers.push_back(handler);
 		handler->_SetNextHandler(this);
@@ -166,7 +166,7 @@ BLooper::AddHandler(BHandler* handler)
 bool
 BLooper::RemoveHandler(BHandler* handler)
 {
-	if (handler == NULL || handler == this)
+	if (handler == nullptr || handler == this)
 		return false;
 	Lock();
 	auto it = std::find(fHandlers.begin(), fHandlers.end(), handler);
@@ -175,10 +175,10 @@ BLooper::RemoveHandler(BHandler* handler)
 		return false;
 	}
 	fHandlers.erase(it);
-	handler->_SetLooper(NULL);
-	handler->fNextHandler.store(NULL);
+	handler->_SetLooper(nullptr);
+	handler->fNextHandler.store(nullptr);
 	if (fPreferred == handler)
-		fPreferred = NULL;
+		fPreferred = nullptr;
 
 	// Messages already queued for it are dropped here; the handler may be
 	// about to be deleted.
@@ -209,7 +209,7 @@ BLooper::HandlerAt(int32 index) const
 {
 	BLooper* self = const_cast<BLooper*>(this);
 	self->Lock();
-	BHandler* handler = NULL;
+	BHandler* handler = nullptr;
 	if (index >= 0 && size_t(index) < fHandlers.size())
 		handler = fHandlers[index];
 	self->Unlock();
@@ -234,7 +234,7 @@ BLooper::PreferredHandler() const
 {
 	BLooper* self = const_cast<BLooper*>(this);
 	self->Lock();
-	BHandler* handler = fPreferred != NULL ? fPreferred : self;
+	BHandler* handler = fPreferred != nullptr ? fPreferred : self;
 	self->Unlock();
 	return handler;
 }
@@ -243,7 +243,7 @@ void
 BLooper::SetPreferredHandler(BHandler* handler)
 {
 	Lock();
-	if (handler == NULL || handler->Looper() == this)
+	if (handler == nullptr || handler->Looper() == this)
 		fPreferred = handler;
 	Unlock();
 }
@@ -303,7 +303,7 @@ BLooper::Quit()
 		std::lock_guard<std::mutex> lock(fQueueLock);
 		state = fThreadState;
 	}
-	if (state == NULL) {
+	if (state == nullptr) {
 		// Never run: nothing else will ever delete it.
 		delete this;
 		return;
@@ -398,7 +398,7 @@ BLooper::LooperForThread(thread_id thread)
 {
 	std::lock_guard<std::mutex> lock(LooperThreadsLock());
 	auto it = LooperThreads().find(thread);
-	return it != LooperThreads().end() ? it->second : NULL;
+	return it != LooperThreads().end() ? it->second : nullptr;
 }
 
 status_t
@@ -449,14 +449,14 @@ BLooper::_Loop()
 
 		Lock();
 		BHandler* handler = entry.handler;
-		if (handler == NULL)
-			handler = fPreferred != NULL ? fPreferred : this;
+		if (handler == nullptr)
+			handler = fPreferred != nullptr ? fPreferred : this;
 		else if (std::find(fHandlers.begin(), fHandlers.end(), handler)
 				== fHandlers.end()) {
 			// Removed since it was posted: never deliver to it.
-			handler = NULL;
+			handler = nullptr;
 		}
-		if (handler != NULL) {
+		if (handler != nullptr) {
 			BMessage* previous = fCurrentMessage;
 			fCurrentMessage = entry.message.get();
 			DispatchMessage(entry.message.get(), handler);
@@ -532,7 +532,7 @@ BLooper::_ThreadEntry(void* data)
 		state->changed.notify_all();
 	}
 	BPrivate::LooperThreadFinished();
-	return NULL;
+	return nullptr;
 }
 
 namespace BPrivate {
@@ -571,14 +571,6 @@ LooperThreadFinished()
 	std::lock_guard<std::mutex> lock(count.lock);
 	if (--count.running == 0)
 		count.done.notify_all();
-}
-
-int32
-RunningLooperThreads()
-{
-	LooperThreadCount& count = ThreadCount();
-	std::lock_guard<std::mutex> lock(count.lock);
-	return count.running;
 }
 
 bool

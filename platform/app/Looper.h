@@ -39,7 +39,7 @@ struct LooperThreadState;
 
 class BLooper : public BHandler {
 public:
-								BLooper(const char* name = NULL);
+								BLooper(const char* name = nullptr);
 	virtual						~BLooper();
 
 	// Posting. A null handler means the preferred handler, which is the
@@ -49,7 +49,7 @@ public:
 	// once the looper is quitting.
 			status_t			PostMessage(uint32 what);
 			status_t			PostMessage(BMessage* message,
-									BHandler* handler = NULL);
+									BHandler* handler = nullptr);
 
 	// Called by the loop, with the looper locked, for every message. The
 	// base version answers B_QUIT_REQUESTED sent to the looper itself by
@@ -59,7 +59,7 @@ public:
 									BHandler* handler);
 	virtual	void				MessageReceived(BMessage* message);
 
-	// The message being dispatched, or NULL outside of dispatching. It
+	// The message being dispatched, or nullptr outside of dispatching. It
 	// belongs to the looper.
 			BMessage*			CurrentMessage() const;
 
@@ -96,7 +96,7 @@ public:
 	// The id of the thread that runs the loop, or B_ERROR before Run().
 			thread_id			Thread() const;
 
-	// The looper whose loop runs on the thread, or NULL.
+	// The looper whose loop runs on the thread, or nullptr.
 	static	BLooper*			LooperForThread(thread_id thread);
 
 private:

@@ -1,6 +1,5 @@
 #include <Message.h>
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -34,18 +33,6 @@ FixedSizeOf(type_code type)
 		default:
 			return 0;
 	}
-}
-
-void
-PrintTypeCode(type_code type)
-{
-	char code[5];
-	for (int i = 0; i < 4; i++) {
-		char c = char((type >> (24 - 8 * i)) & 0xff);
-		code[i] = (c >= 0x20 && c < 0x7f) ? c : '.';
-	}
-	code[4] = '\0';
-	printf("'%s'", code);
 }
 
 } // namespace
@@ -87,14 +74,14 @@ status_t
 BMessage::GetInfo(const char* name, type_code* typeFound,
 	int32* countFound) const
 {
-	if (name == NULL)
+	if (name == nullptr)
 		return B_BAD_VALUE;
 	const Field* field = _FindField(name);
-	if (field == NULL)
+	if (field == nullptr)
 		return B_NAME_NOT_FOUND;
-	if (typeFound != NULL)
+	if (typeFound != nullptr)
 		*typeFound = field->type;
-	if (countFound != NULL)
+	if (countFound != nullptr)
 		*countFound = int32(field->items.size());
 	return B_OK;
 }
@@ -111,11 +98,11 @@ BMessage::GetInfo(type_code type, int32 index, const char** nameFound,
 			continue;
 		if (seen++ != index)
 			continue;
-		if (nameFound != NULL)
+		if (nameFound != nullptr)
 			*nameFound = field.name.c_str();
-		if (typeFound != NULL)
+		if (typeFound != nullptr)
 			*typeFound = field.type;
-		if (countFound != NULL)
+		if (countFound != nullptr)
 			*countFound = int32(field.items.size());
 		return B_OK;
 	}
@@ -140,27 +127,10 @@ BMessage::IsEmpty() const
 	return fFields.empty();
 }
 
-void
-BMessage::PrintToStream() const
-{
-	printf("BMessage(");
-	PrintTypeCode(what);
-	printf(") {\n");
-	for (const Field& field : fFields) {
-		for (size_t i = 0; i < field.items.size(); i++) {
-			const std::vector<uint8>& item = field.items[i];
-			printf("        %s[%zu], type = ", field.name.c_str(), i);
-			PrintTypeCode(field.type);
-			printf(", size = %zu\n", item.size());
-		}
-	}
-	printf("}\n");
-}
-
 status_t
 BMessage::RemoveName(const char* name)
 {
-	if (name == NULL)
+	if (name == nullptr)
 		return B_BAD_VALUE;
 	for (auto it = fFields.begin(); it != fFields.end(); ++it) {
 		if (it->name == name) {
@@ -174,7 +144,7 @@ BMessage::RemoveName(const char* name)
 status_t
 BMessage::RemoveData(const char* name, int32 index)
 {
-	if (name == NULL)
+	if (name == nullptr)
 		return B_BAD_VALUE;
 	if (index < 0)
 		return B_BAD_INDEX;
@@ -203,8 +173,8 @@ status_t
 BMessage::AddData(const char* name, type_code type, const void* data,
 	ssize_t numBytes, bool isFixedSize, int32 /*count*/)
 {
-	if (name == NULL || type == B_ANY_TYPE || numBytes < 0
-		|| (data == NULL && numBytes > 0)) {
+	if (name == nullptr || type == B_ANY_TYPE || numBytes < 0
+		|| (data == nullptr && numBytes > 0)) {
 		return B_BAD_VALUE;
 	}
 	size_t needed = FixedSizeOf(type);
@@ -212,7 +182,7 @@ BMessage::AddData(const char* name, type_code type, const void* data,
 		return B_BAD_VALUE;
 
 	Field* field = _FindField(name);
-	if (field != NULL) {
+	if (field != nullptr) {
 		if (field->type != type)
 			return B_BAD_TYPE;
 		if (field->fixedSize && !field->items.empty()
@@ -224,7 +194,7 @@ BMessage::AddData(const char* name, type_code type, const void* data,
 	try {
 		const uint8* bytes = static_cast<const uint8*>(data);
 		std::vector<uint8> item(bytes, bytes + numBytes);
-		if (field == NULL) {
+		if (field == nullptr) {
 			fFields.push_back(Field{name, type, isFixedSize, {}});
 			field = &fFields.back();
 			try {
@@ -272,41 +242,17 @@ BMessage::AddInt64(const char* name, int64 value)
 }
 
 status_t
-BMessage::AddFloat(const char* name, float value)
-{
-	return AddData(name, B_FLOAT_TYPE, &value, sizeof(value));
-}
-
-status_t
-BMessage::AddDouble(const char* name, double value)
-{
-	return AddData(name, B_DOUBLE_TYPE, &value, sizeof(value));
-}
-
-status_t
 BMessage::AddString(const char* name, const char* string)
 {
-	if (string == NULL)
+	if (string == nullptr)
 		return B_BAD_VALUE;
 	return AddData(name, B_STRING_TYPE, string, strlen(string) + 1, false);
-}
-
-status_t
-BMessage::AddPointer(const char* name, const void* pointer)
-{
-	return AddData(name, B_POINTER_TYPE, &pointer, sizeof(pointer));
 }
 
 status_t
 BMessage::AddPoint(const char* name, BPoint point)
 {
 	return AddData(name, B_POINT_TYPE, &point, sizeof(point));
-}
-
-status_t
-BMessage::AddRect(const char* name, BRect rect)
-{
-	return AddData(name, B_RECT_TYPE, &rect, sizeof(rect));
 }
 
 status_t
@@ -320,14 +266,14 @@ status_t
 BMessage::FindData(const char* name, type_code type, int32 index,
 	const void** data, ssize_t* numBytes) const
 {
-	if (data == NULL)
+	if (data == nullptr)
 		return B_BAD_VALUE;
 	const std::vector<uint8>* item;
 	status_t status = _FindItem(name, type, index, &item);
 	if (status != B_OK)
 		return status;
 	*data = item->data();
-	if (numBytes != NULL)
+	if (numBytes != nullptr)
 		*numBytes = ssize_t(item->size());
 	return B_OK;
 }
@@ -399,30 +345,6 @@ BMessage::FindInt64(const char* name, int32 index, int64* value) const
 }
 
 status_t
-BMessage::FindFloat(const char* name, float* value) const
-{
-	return FindFloat(name, 0, value);
-}
-
-status_t
-BMessage::FindFloat(const char* name, int32 index, float* value) const
-{
-	return _FindFixed(name, B_FLOAT_TYPE, index, value, sizeof(*value));
-}
-
-status_t
-BMessage::FindDouble(const char* name, double* value) const
-{
-	return FindDouble(name, 0, value);
-}
-
-status_t
-BMessage::FindDouble(const char* name, int32 index, double* value) const
-{
-	return _FindFixed(name, B_DOUBLE_TYPE, index, value, sizeof(*value));
-}
-
-status_t
 BMessage::FindString(const char* name, const char** string) const
 {
 	return FindString(name, 0, string);
@@ -432,7 +354,7 @@ status_t
 BMessage::FindString(const char* name, int32 index,
 	const char** string) const
 {
-	if (string == NULL)
+	if (string == nullptr)
 		return B_BAD_VALUE;
 	const std::vector<uint8>* item;
 	status_t status = _FindItem(name, B_STRING_TYPE, index, &item);
@@ -440,22 +362,10 @@ BMessage::FindString(const char* name, int32 index,
 		return status;
 	// A string added through AddData need not be terminated; handing it out
 	// would let the caller read past the item.
-	if (item->empty() || memchr(item->data(), '\0', item->size()) == NULL)
+	if (item->empty() || memchr(item->data(), '\0', item->size()) == nullptr)
 		return B_BAD_DATA;
 	*string = reinterpret_cast<const char*>(item->data());
 	return B_OK;
-}
-
-status_t
-BMessage::FindPointer(const char* name, void** pointer) const
-{
-	return FindPointer(name, 0, pointer);
-}
-
-status_t
-BMessage::FindPointer(const char* name, int32 index, void** pointer) const
-{
-	return _FindFixed(name, B_POINTER_TYPE, index, pointer, sizeof(*pointer));
 }
 
 status_t
@@ -470,18 +380,6 @@ BMessage::FindPoint(const char* name, int32 index, BPoint* point) const
 	return _FindFixed(name, B_POINT_TYPE, index, point, sizeof(*point));
 }
 
-status_t
-BMessage::FindRect(const char* name, BRect* rect) const
-{
-	return FindRect(name, 0, rect);
-}
-
-status_t
-BMessage::FindRect(const char* name, int32 index, BRect* rect) const
-{
-	return _FindFixed(name, B_RECT_TYPE, index, rect, sizeof(*rect));
-}
-
 bool
 BMessage::HasData(const char* name, type_code type, int32 index) const
 {
@@ -489,257 +387,16 @@ BMessage::HasData(const char* name, type_code type, int32 index) const
 	return _FindItem(name, type, index, &item) == B_OK;
 }
 
-bool
-BMessage::HasBool(const char* name, int32 index) const
-{
-	return HasData(name, B_BOOL_TYPE, index);
-}
-
-bool
-BMessage::HasInt8(const char* name, int32 index) const
-{
-	return HasData(name, B_INT8_TYPE, index);
-}
-
-bool
-BMessage::HasInt16(const char* name, int32 index) const
-{
-	return HasData(name, B_INT16_TYPE, index);
-}
-
-bool
-BMessage::HasInt32(const char* name, int32 index) const
-{
-	return HasData(name, B_INT32_TYPE, index);
-}
-
-bool
-BMessage::HasInt64(const char* name, int32 index) const
-{
-	return HasData(name, B_INT64_TYPE, index);
-}
-
-bool
-BMessage::HasFloat(const char* name, int32 index) const
-{
-	return HasData(name, B_FLOAT_TYPE, index);
-}
-
-bool
-BMessage::HasDouble(const char* name, int32 index) const
-{
-	return HasData(name, B_DOUBLE_TYPE, index);
-}
-
-bool
-BMessage::HasString(const char* name, int32 index) const
-{
-	return HasData(name, B_STRING_TYPE, index);
-}
-
-bool
-BMessage::HasPointer(const char* name, int32 index) const
-{
-	return HasData(name, B_POINTER_TYPE, index);
-}
-
-bool
-BMessage::HasPoint(const char* name, int32 index) const
-{
-	return HasData(name, B_POINT_TYPE, index);
-}
-
-bool
-BMessage::HasRect(const char* name, int32 index) const
-{
-	return HasData(name, B_RECT_TYPE, index);
-}
-
-status_t
-BMessage::ReplaceData(const char* name, type_code type, const void* data,
-	ssize_t numBytes)
-{
-	return ReplaceData(name, type, 0, data, numBytes);
-}
-
-status_t
-BMessage::ReplaceData(const char* name, type_code type, int32 index,
-	const void* data, ssize_t numBytes)
-{
-	if (name == NULL || type == B_ANY_TYPE || numBytes < 0
-		|| (data == NULL && numBytes > 0)) {
-		return B_BAD_VALUE;
-	}
-	Field* field = _FindField(name);
-	if (field == NULL)
-		return B_NAME_NOT_FOUND;
-	if (field->type != type)
-		return B_BAD_TYPE;
-	if (index < 0 || size_t(index) >= field->items.size())
-		return B_BAD_INDEX;
-	size_t needed = FixedSizeOf(type);
-	if (needed != 0 && size_t(numBytes) != needed)
-		return B_BAD_VALUE;
-	if (field->fixedSize && field->items.size() > 1) {
-		// Every other item keeps its size, so compare with one of them.
-		const std::vector<uint8>& other = field->items[index == 0 ? 1 : 0];
-		if (other.size() != size_t(numBytes))
-			return B_BAD_VALUE;
-	}
-	try {
-		const uint8* bytes = static_cast<const uint8*>(data);
-		field->items[index].assign(bytes, bytes + numBytes);
-	} catch (const std::bad_alloc&) {
-		return B_NO_MEMORY;
-	}
-	return B_OK;
-}
-
-status_t
-BMessage::ReplaceBool(const char* name, bool value)
-{
-	return ReplaceData(name, B_BOOL_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceBool(const char* name, int32 index, bool value)
-{
-	return ReplaceData(name, B_BOOL_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt8(const char* name, int8 value)
-{
-	return ReplaceData(name, B_INT8_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt8(const char* name, int32 index, int8 value)
-{
-	return ReplaceData(name, B_INT8_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt16(const char* name, int16 value)
-{
-	return ReplaceData(name, B_INT16_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt16(const char* name, int32 index, int16 value)
-{
-	return ReplaceData(name, B_INT16_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt32(const char* name, int32 value)
-{
-	return ReplaceData(name, B_INT32_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt32(const char* name, int32 index, int32 value)
-{
-	return ReplaceData(name, B_INT32_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt64(const char* name, int64 value)
-{
-	return ReplaceData(name, B_INT64_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceInt64(const char* name, int32 index, int64 value)
-{
-	return ReplaceData(name, B_INT64_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceFloat(const char* name, float value)
-{
-	return ReplaceData(name, B_FLOAT_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceFloat(const char* name, int32 index, float value)
-{
-	return ReplaceData(name, B_FLOAT_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceDouble(const char* name, double value)
-{
-	return ReplaceData(name, B_DOUBLE_TYPE, 0, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceDouble(const char* name, int32 index, double value)
-{
-	return ReplaceData(name, B_DOUBLE_TYPE, index, &value, sizeof(value));
-}
-
-status_t
-BMessage::ReplaceString(const char* name, const char* string)
-{
-	return ReplaceString(name, 0, string);
-}
-
-status_t
-BMessage::ReplaceString(const char* name, int32 index, const char* string)
-{
-	if (string == NULL)
-		return B_BAD_VALUE;
-	return ReplaceData(name, B_STRING_TYPE, index, string, strlen(string) + 1);
-}
-
-status_t
-BMessage::ReplacePointer(const char* name, const void* pointer)
-{
-	return ReplaceData(name, B_POINTER_TYPE, 0, &pointer, sizeof(pointer));
-}
-
-status_t
-BMessage::ReplacePointer(const char* name, int32 index, const void* pointer)
-{
-	return ReplaceData(name, B_POINTER_TYPE, index, &pointer,
-		sizeof(pointer));
-}
-
-status_t
-BMessage::ReplacePoint(const char* name, BPoint point)
-{
-	return ReplaceData(name, B_POINT_TYPE, 0, &point, sizeof(point));
-}
-
-status_t
-BMessage::ReplacePoint(const char* name, int32 index, BPoint point)
-{
-	return ReplaceData(name, B_POINT_TYPE, index, &point, sizeof(point));
-}
-
-status_t
-BMessage::ReplaceRect(const char* name, BRect rect)
-{
-	return ReplaceData(name, B_RECT_TYPE, 0, &rect, sizeof(rect));
-}
-
-status_t
-BMessage::ReplaceRect(const char* name, int32 index, BRect rect)
-{
-	return ReplaceData(name, B_RECT_TYPE, index, &rect, sizeof(rect));
-}
-
 const BMessage::Field*
 BMessage::_FindField(const char* name) const
 {
-	if (name == NULL)
-		return NULL;
+	if (name == nullptr)
+		return nullptr;
 	for (const Field& field : fFields) {
 		if (field.name == name)
 			return &field;
 	}
-	return NULL;
+	return nullptr;
 }
 
 BMessage::Field*
@@ -753,10 +410,10 @@ status_t
 BMessage::_FindItem(const char* name, type_code type, int32 index,
 	const std::vector<uint8>** item) const
 {
-	if (name == NULL)
+	if (name == nullptr)
 		return B_BAD_VALUE;
 	const Field* field = _FindField(name);
-	if (field == NULL)
+	if (field == nullptr)
 		return B_NAME_NOT_FOUND;
 	if (type != B_ANY_TYPE && field->type != type)
 		return B_BAD_TYPE;
@@ -770,7 +427,7 @@ status_t
 BMessage::_FindFixed(const char* name, type_code type, int32 index, void* out,
 	size_t size) const
 {
-	if (out == NULL)
+	if (out == nullptr)
 		return B_BAD_VALUE;
 	const std::vector<uint8>* item;
 	status_t status = _FindItem(name, type, index, &item);

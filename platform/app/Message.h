@@ -2,18 +2,21 @@
  * BMessage: a command code and any number of named, typed fields.
  *
  * Each name holds one type and one or more items of it, in the order they
- * were added; the indexed Find and Replace calls reach the later ones. The
- * typed calls (AddInt16, FindInt16, ...) only ever meet a field of their own
- * type: FindInt16 on an int32 field fails with B_BAD_TYPE and leaves its
- * output alone. Every Find leaves its output untouched on failure.
+ * were added; the indexed Find calls reach the later ones. The typed calls
+ * (AddInt16, FindInt16, ...) only ever meet a field of their own type:
+ * FindInt16 on an int32 field fails with B_BAD_TYPE and leaves its output
+ * alone. Every Find leaves its output untouched on failure.
  *
- * Errors: B_BAD_VALUE for a null name or output pointer, B_NAME_NOT_FOUND
- * when no field has the name, B_BAD_TYPE when the field holds another type,
- * B_BAD_INDEX past the last item, B_BAD_DATA when an item added through
- * AddData does not have the size its type needs.
+ * Errors: B_BAD_VALUE for bad arguments (a null name, data or output
+ * pointer, B_ANY_TYPE to add, or an AddData whose size is not the one its
+ * type needs, or not the one of the other items of a fixed-size field),
+ * B_NAME_NOT_FOUND when no field has the name, B_BAD_TYPE when the field
+ * holds another type, B_BAD_INDEX past the last item, B_BAD_DATA when
+ * FindString meets a string added through AddData without its terminating
+ * null.
  *
  * Pointers handed out by FindData and FindString point into the message and
- * stay valid until that field is changed or the message is emptied or
+ * stay valid until that field is removed or the message is emptied or
  * destroyed.
  */
 #ifndef _MESSAGE_H
@@ -40,14 +43,13 @@ public:
 
 	// Inspecting the fields
 			status_t			GetInfo(const char* name, type_code* typeFound,
-									int32* countFound = NULL) const;
+									int32* countFound = nullptr) const;
 			status_t			GetInfo(type_code type, int32 index,
 									const char** nameFound,
 									type_code* typeFound,
-									int32* countFound = NULL) const;
+									int32* countFound = nullptr) const;
 			int32				CountNames(type_code type = B_ANY_TYPE) const;
 			bool				IsEmpty() const;
-			void				PrintToStream() const;
 
 	// Removing fields
 			status_t			RemoveName(const char* name);
@@ -63,12 +65,8 @@ public:
 			status_t			AddInt16(const char* name, int16 value);
 			status_t			AddInt32(const char* name, int32 value);
 			status_t			AddInt64(const char* name, int64 value);
-			status_t			AddFloat(const char* name, float value);
-			status_t			AddDouble(const char* name, double value);
 			status_t			AddString(const char* name, const char* string);
-			status_t			AddPointer(const char* name, const void* pointer);
 			status_t			AddPoint(const char* name, BPoint point);
-			status_t			AddRect(const char* name, BRect rect);
 
 	// Finding items; B_ANY_TYPE in FindData matches a field of any type.
 			status_t			FindData(const char* name, type_code type,
@@ -91,96 +89,18 @@ public:
 			status_t			FindInt64(const char* name, int64* value) const;
 			status_t			FindInt64(const char* name, int32 index,
 									int64* value) const;
-			status_t			FindFloat(const char* name, float* value) const;
-			status_t			FindFloat(const char* name, int32 index,
-									float* value) const;
-			status_t			FindDouble(const char* name,
-									double* value) const;
-			status_t			FindDouble(const char* name, int32 index,
-									double* value) const;
 			status_t			FindString(const char* name,
 									const char** string) const;
 			status_t			FindString(const char* name, int32 index,
 									const char** string) const;
-			status_t			FindPointer(const char* name,
-									void** pointer) const;
-			status_t			FindPointer(const char* name, int32 index,
-									void** pointer) const;
 			status_t			FindPoint(const char* name,
 									BPoint* point) const;
 			status_t			FindPoint(const char* name, int32 index,
 									BPoint* point) const;
-			status_t			FindRect(const char* name, BRect* rect) const;
-			status_t			FindRect(const char* name, int32 index,
-									BRect* rect) const;
 
 	// Whether an item exists; B_ANY_TYPE in HasData matches any type.
 			bool				HasData(const char* name, type_code type,
 									int32 index = 0) const;
-			bool				HasBool(const char* name,
-									int32 index = 0) const;
-			bool				HasInt8(const char* name,
-									int32 index = 0) const;
-			bool				HasInt16(const char* name,
-									int32 index = 0) const;
-			bool				HasInt32(const char* name,
-									int32 index = 0) const;
-			bool				HasInt64(const char* name,
-									int32 index = 0) const;
-			bool				HasFloat(const char* name,
-									int32 index = 0) const;
-			bool				HasDouble(const char* name,
-									int32 index = 0) const;
-			bool				HasString(const char* name,
-									int32 index = 0) const;
-			bool				HasPointer(const char* name,
-									int32 index = 0) const;
-			bool				HasPoint(const char* name,
-									int32 index = 0) const;
-			bool				HasRect(const char* name,
-									int32 index = 0) const;
-
-	// Replacing an existing item; the field's type must match.
-			status_t			ReplaceData(const char* name, type_code type,
-									const void* data, ssize_t numBytes);
-			status_t			ReplaceData(const char* name, type_code type,
-									int32 index, const void* data,
-									ssize_t numBytes);
-			status_t			ReplaceBool(const char* name, bool value);
-			status_t			ReplaceBool(const char* name, int32 index,
-									bool value);
-			status_t			ReplaceInt8(const char* name, int8 value);
-			status_t			ReplaceInt8(const char* name, int32 index,
-									int8 value);
-			status_t			ReplaceInt16(const char* name, int16 value);
-			status_t			ReplaceInt16(const char* name, int32 index,
-									int16 value);
-			status_t			ReplaceInt32(const char* name, int32 value);
-			status_t			ReplaceInt32(const char* name, int32 index,
-									int32 value);
-			status_t			ReplaceInt64(const char* name, int64 value);
-			status_t			ReplaceInt64(const char* name, int32 index,
-									int64 value);
-			status_t			ReplaceFloat(const char* name, float value);
-			status_t			ReplaceFloat(const char* name, int32 index,
-									float value);
-			status_t			ReplaceDouble(const char* name, double value);
-			status_t			ReplaceDouble(const char* name, int32 index,
-									double value);
-			status_t			ReplaceString(const char* name,
-									const char* string);
-			status_t			ReplaceString(const char* name, int32 index,
-									const char* string);
-			status_t			ReplacePointer(const char* name,
-									const void* pointer);
-			status_t			ReplacePointer(const char* name, int32 index,
-									const void* pointer);
-			status_t			ReplacePoint(const char* name, BPoint point);
-			status_t			ReplacePoint(const char* name, int32 index,
-									BPoint point);
-			status_t			ReplaceRect(const char* name, BRect rect);
-			status_t			ReplaceRect(const char* name, int32 index,
-									BRect rect);
 
 private:
 	struct Field {

@@ -41,7 +41,7 @@ SignalWatcher::SignalWatcher()
 	if (!sigismember(&previous, SIGTERM))
 		sigaddset(&fUnblockOnExit, SIGTERM);
 
-	fWatching = pthread_create(&fThread, NULL, &_Watch, this) == 0;
+	fWatching = pthread_create(&fThread, nullptr, &_Watch, this) == 0;
 }
 
 SignalWatcher::~SignalWatcher()
@@ -52,15 +52,9 @@ SignalWatcher::~SignalWatcher()
 		// taken for a request from outside.
 		fStopping = true;
 		pthread_kill(fThread, SIGTERM);
-		pthread_join(fThread, NULL);
+		pthread_join(fThread, nullptr);
 	}
-	pthread_sigmask(SIG_UNBLOCK, &fUnblockOnExit, NULL);
-}
-
-bool
-SignalWatcher::IsWatching() const
-{
-	return fWatching;
+	pthread_sigmask(SIG_UNBLOCK, &fUnblockOnExit, nullptr);
 }
 
 void*
@@ -74,13 +68,13 @@ SignalWatcher::_Watch(void* data)
 	// stopping does not wait for it.
 	const struct timespec kFallback = {1, 0};
 	while (!watcher->fStopping) {
-		int signal = sigtimedwait(&quitSignals, NULL, &kFallback);
+		int signal = sigtimedwait(&quitSignals, nullptr, &kFallback);
 		if (watcher->fStopping)
 			break;
 		if (signal == SIGINT || signal == SIGTERM)
 			RequestQuitEverywhere();
 	}
-	return NULL;
+	return nullptr;
 }
 
 } // namespace BPrivate

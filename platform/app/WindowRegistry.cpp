@@ -20,7 +20,7 @@ Windows()
 void
 WindowRegistry::Add(BLooper* window)
 {
-	if (window == NULL)
+	if (window == nullptr)
 		return;
 	std::lock_guard<std::mutex> lock(Lock());
 	std::vector<BLooper*>& windows = Windows();

@@ -276,8 +276,13 @@ Display::CreateWindow(const WindowSpec& spec, DisplayClient* client)
 		id = fNextId++;
 		fWindows[id] = WindowEntry{ client, buffer };
 	}
-	_Request([id, spec, buffer](DisplayBackend& backend) {
-		backend.CreateWindow(id, spec, buffer);
+	_Request([this, id, spec, buffer](DisplayBackend& backend) {
+		if (backend.CreateWindow(id, spec, buffer))
+			return;
+		// The back end has said why. The window is forgotten, so that what
+		// is drawn into it or asked of it later goes nowhere.
+		std::lock_guard<std::mutex> lock(fWindowLock);
+		fWindows.erase(id);
 	});
 	return id;
 }

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -187,6 +186,17 @@ Inject(DisplayEvent event)
 	display->Deliver(event);
 }
 
+DisplayEvent
+PointerEvent(DisplayEvent::Type type, DisplayWindowId id, float x, float y)
+{
+	DisplayEvent event;
+	event.type = type;
+	event.window = id;
+	event.x = x;
+	event.y = y;
+	return event;
+}
+
 } // namespace
 
 namespace {
@@ -281,40 +291,11 @@ PixelAt(DisplayWindowId id, int32 x, int32 y)
 	return pixels[size_t(y) * width + x];
 }
 
-bool
-DumpToFile(DisplayWindowId id, const std::string& path)
-{
-	std::vector<uint32> pixels;
-	int32 width = 0, height = 0;
-	if (!Snapshot(id, &pixels, &width, &height))
-		return false;
-	FILE* file = fopen(path.c_str(), "wb");
-	if (file == nullptr)
-		return false;
-	fprintf(file, "P6\n%d %d\n255\n", int(width), int(height));
-	std::vector<uint8> row(size_t(width) * 3);
-	bool ok = true;
-	for (int32 y = 0; y < height && ok; y++) {
-		for (int32 x = 0; x < width; x++) {
-			uint32 pixel = pixels[size_t(y) * width + x];
-			row[x * 3] = uint8(pixel >> 16);
-			row[x * 3 + 1] = uint8(pixel >> 8);
-			row[x * 3 + 2] = uint8(pixel);
-		}
-		ok = fwrite(row.data(), 1, row.size(), file) == row.size();
-	}
-	return fclose(file) == 0 && ok;
-}
-
 void
 MouseDown(DisplayWindowId id, float x, float y, uint32 buttons, int32 clicks,
 	uint32 modifiers)
 {
-	DisplayEvent event;
-	event.type = DisplayEvent::kMouseDown;
-	event.window = id;
-	event.x = x;
-	event.y = y;
+	DisplayEvent event = PointerEvent(DisplayEvent::kMouseDown, id, x, y);
 	event.buttons = buttons;
 	event.clicks = clicks;
 	event.modifiers = modifiers;
@@ -328,11 +309,7 @@ MouseDown(DisplayWindowId id, float x, float y, uint32 buttons, int32 clicks,
 void
 MouseUp(DisplayWindowId id, float x, float y, uint32 modifiers)
 {
-	DisplayEvent event;
-	event.type = DisplayEvent::kMouseUp;
-	event.window = id;
-	event.x = x;
-	event.y = y;
+	DisplayEvent event = PointerEvent(DisplayEvent::kMouseUp, id, x, y);
 	event.modifiers = modifiers;
 	Inject(event);
 }
@@ -340,11 +317,7 @@ MouseUp(DisplayWindowId id, float x, float y, uint32 modifiers)
 void
 MouseMoved(DisplayWindowId id, float x, float y, uint32 buttons)
 {
-	DisplayEvent event;
-	event.type = DisplayEvent::kMouseMoved;
-	event.window = id;
-	event.x = x;
-	event.y = y;
+	DisplayEvent event = PointerEvent(DisplayEvent::kMouseMoved, id, x, y);
 	event.buttons = buttons;
 	Inject(event);
 }

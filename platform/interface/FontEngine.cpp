@@ -661,22 +661,3 @@ GetCharAdvances(const BFont& font, const char* utf8, int32 length,
 
 } // namespace BPrivate
 
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define BELVO_ADDRESS_SANITIZER 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(BELVO_ADDRESS_SANITIZER)
-// fontconfig (2.14 at least) loses a few small blocks while it parses its
-// configuration files, once per process. LeakSanitizer would fail every
-// program that draws text over it, so it is told to look away from leaks
-// that fontconfig itself allocated; ours are still reported.
-extern "C" const char*
-__lsan_default_suppressions()
-{
-	// libdbus, which SDL's video start-up loads, keeps a buffer for the
-	// life of the process in the same way.
-	return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
-}
-#endif

@@ -15,13 +15,13 @@
  * the program runs on machines without it.
  */
 #include <private/AudioDevice.h>
+#include <private/RuntimeLibrary.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 #pragma GCC diagnostic push
@@ -60,9 +60,7 @@ namespace {
 	X(pw_stream_set_active)
 
 struct PipeWireLibrary {
-#define BELVO_DECLARE(name) decltype(&::name) name = nullptr;
-	BELVO_PIPEWIRE_FUNCTIONS(BELVO_DECLARE)
-#undef BELVO_DECLARE
+	BELVO_PIPEWIRE_FUNCTIONS(BELVO_LIBRARY_FUNCTION)
 };
 
 // Loaded once and kept: its threads and plug-ins may outlive any one device.
@@ -70,22 +68,13 @@ const PipeWireLibrary*
 LoadPipeWire()
 {
 	static const PipeWireLibrary* sLibrary = []() -> const PipeWireLibrary* {
-		void* handle = dlopen("libpipewire-0.3.so.0", RTLD_NOW | RTLD_LOCAL);
-		if (handle == nullptr)
-			return nullptr;
-		PipeWireLibrary* library = new PipeWireLibrary;
-		bool complete = true;
-#define BELVO_FIND(name) \
-		library->name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name)); \
-		complete = complete && library->name != nullptr;
-		BELVO_PIPEWIRE_FUNCTIONS(BELVO_FIND)
-#undef BELVO_FIND
-		if (!complete) {
-			delete library;
-			dlclose(handle);
-			return nullptr;
-		}
-		library->pw_init(nullptr, nullptr);
+		PipeWireLibrary* library = LoadRuntimeLibrary<PipeWireLibrary>(
+			"libpipewire-0.3.so.0",
+			[](RuntimeLibrary& loader, PipeWireLibrary* library) {
+				BELVO_PIPEWIRE_FUNCTIONS(BELVO_FIND_LIBRARY_FUNCTION)
+			});
+		if (library != nullptr)
+			library->pw_init(nullptr, nullptr);
 		return library;
 	}();
 	return sLibrary;
@@ -184,25 +173,13 @@ public:
 	void Start() override
 	{
 		fGate.Open();
-		if (fThreadLoop == nullptr)
-			return;
-		fLibrary->pw_thread_loop_lock(fThreadLoop);
-		fPlaying = true;
-		if (fStream != nullptr)
-			fLibrary->pw_stream_set_active(fStream, true);
-		fLibrary->pw_thread_loop_unlock(fThreadLoop);
+		_SetPlaying(true);
 	}
 
 	void Stop() override
 	{
 		fGate.Close();
-		if (fThreadLoop == nullptr)
-			return;
-		fLibrary->pw_thread_loop_lock(fThreadLoop);
-		fPlaying = false;
-		if (fStream != nullptr)
-			fLibrary->pw_stream_set_active(fStream, false);
-		fLibrary->pw_thread_loop_unlock(fThreadLoop);
+		_SetPlaying(false);
 	}
 
 	void Close() override
@@ -232,6 +209,17 @@ public:
 	}
 
 private:
+	void _SetPlaying(bool playing)
+	{
+		if (fThreadLoop == nullptr)
+			return;
+		fLibrary->pw_thread_loop_lock(fThreadLoop);
+		fPlaying = playing;
+		if (fStream != nullptr)
+			fLibrary->pw_stream_set_active(fStream, playing);
+		fLibrary->pw_thread_loop_unlock(fThreadLoop);
+	}
+
 	pw_context* _NewContext()
 	{
 		// The real-time client configuration gives the data thread a

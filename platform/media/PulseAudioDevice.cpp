@@ -16,13 +16,13 @@
  */
 #include <private/AudioDevice.h>
 #include <private/PulseBuffer.h>
+#include <private/RuntimeLibrary.h>
 
 #include <atomic>
 #include <cstring>
 #include <mutex>
 #include <string>
 
-#include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -83,32 +83,17 @@ namespace {
 	X(pa_stream_get_sample_spec)
 
 struct PulseLibrary {
-#define BELVO_DECLARE(name) decltype(&::name) name = nullptr;
-	BELVO_PULSE_FUNCTIONS(BELVO_DECLARE)
-#undef BELVO_DECLARE
+	BELVO_PULSE_FUNCTIONS(BELVO_LIBRARY_FUNCTION)
 };
 
+// Loaded once and kept, as PipeWire's library is.
 const PulseLibrary*
 LoadPulse()
 {
-	static const PulseLibrary* sLibrary = []() -> const PulseLibrary* {
-		void* handle = dlopen("libpulse.so.0", RTLD_NOW | RTLD_LOCAL);
-		if (handle == nullptr)
-			return nullptr;
-		PulseLibrary* library = new PulseLibrary;
-		bool complete = true;
-#define BELVO_FIND(name) \
-		library->name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name)); \
-		complete = complete && library->name != nullptr;
-		BELVO_PULSE_FUNCTIONS(BELVO_FIND)
-#undef BELVO_FIND
-		if (!complete) {
-			delete library;
-			dlclose(handle);
-			return nullptr;
-		}
-		return library;
-	}();
+	static const PulseLibrary* sLibrary = LoadRuntimeLibrary<PulseLibrary>(
+		"libpulse.so.0", [](RuntimeLibrary& loader, PulseLibrary* library) {
+			BELVO_PULSE_FUNCTIONS(BELVO_FIND_LIBRARY_FUNCTION)
+		});
 	return sLibrary;
 }
 
@@ -237,23 +222,13 @@ public:
 	void Start() override
 	{
 		fGate.Open();
-		if (fLoop == nullptr)
-			return;
-		fLibrary->pa_threaded_mainloop_lock(fLoop);
-		fPlaying = true;
-		_Cork(false);
-		fLibrary->pa_threaded_mainloop_unlock(fLoop);
+		_SetPlaying(true);
 	}
 
 	void Stop() override
 	{
 		fGate.Close();
-		if (fLoop == nullptr)
-			return;
-		fLibrary->pa_threaded_mainloop_lock(fLoop);
-		fPlaying = false;
-		_Cork(true);
-		fLibrary->pa_threaded_mainloop_unlock(fLoop);
+		_SetPlaying(false);
 	}
 
 	void Close() override
@@ -295,6 +270,16 @@ public:
 	}
 
 private:
+	void _SetPlaying(bool playing)
+	{
+		if (fLoop == nullptr)
+			return;
+		fLibrary->pa_threaded_mainloop_lock(fLoop);
+		fPlaying = playing;
+		_Cork(!playing);
+		fLibrary->pa_threaded_mainloop_unlock(fLoop);
+	}
+
 	// Once, on the main loop's thread (from its first callback): the tone is
 	// written there, and a busy machine must not keep it waiting. Real-time
 	// round-robin at the server's own default priority where the process

@@ -10,16 +10,21 @@ const media_raw_audio_format media_raw_audio_format::wildcard = {};
 
 namespace BPrivate {
 
-static std::atomic<AudioDeviceFactory> sAudioDeviceFactory{nullptr};
+namespace {
+
+std::atomic<AudioDeviceFactory> sAudioDeviceFactory{nullptr};
+
+// A device opened ahead of the first player, while the display starts.
+std::mutex sPreparedLock;
+std::unique_ptr<AudioDevice> sPrepared;
+
+} // namespace
 
 AudioDeviceFactory
 SetAudioDeviceFactory(AudioDeviceFactory factory)
 {
 	return sAudioDeviceFactory.exchange(factory);
 }
-
-static std::mutex sPreparedLock;
-static std::unique_ptr<AudioDevice> sPrepared;
 
 void
 PrepareAudioOutput()
@@ -132,42 +137,6 @@ BSoundPlayer::IsPlaying() const
 	return fIsPlaying.load();
 }
 
-BSoundPlayer::BufferPlayerFunc
-BSoundPlayer::BufferPlayer() const
-{
-	return fPlayBufferFunc.load();
-}
-
-void
-BSoundPlayer::SetBufferPlayer(BufferPlayerFunc playerFunction)
-{
-	fPlayBufferFunc.store(playerFunction);
-}
-
-BSoundPlayer::EventNotifierFunc
-BSoundPlayer::EventNotifier() const
-{
-	return fNotifierFunc.load();
-}
-
-void
-BSoundPlayer::SetNotifier(EventNotifierFunc eventNotifierFunction)
-{
-	fNotifierFunc.store(eventNotifierFunction);
-}
-
-void*
-BSoundPlayer::Cookie() const
-{
-	return fCookie.load();
-}
-
-void
-BSoundPlayer::SetCookie(void* cookie)
-{
-	fCookie.store(cookie);
-}
-
 bool
 BSoundPlayer::HasData() const
 {
@@ -180,6 +149,9 @@ BSoundPlayer::SetHasData(bool hasData)
 	fHasData.store(hasData);
 }
 
+// It calls no virtual function: a subclass's destructor rewrites the
+// object's vtable pointer while buffers are still being played (Stop() comes
+// only in the base destructor).
 void
 BSoundPlayer::_RenderBuffer(void* player, void* buffer, size_t size,
 	const media_raw_audio_format& format)
@@ -219,22 +191,3 @@ BSoundPlayer::_Notify(sound_player_notification what)
 		notifier(fCookie.load(), what, this);
 }
 
-
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define BELVO_THREAD_SANITIZER 1
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__) || defined(BELVO_THREAD_SANITIZER)
-// The sound servers' client libraries are not built for ThreadSanitizer,
-// which so misses how they hand their own locks between their threads
-// (libpulse wakes its main loop's thread through eventfds and atomics of
-// its own) and reports a race on the lock itself. Only those reports are
-// set aside: a race in our own code, even one running on a library's
-// thread, is still reported.
-extern "C" const char*
-__tsan_default_suppressions()
-{
-	return "race:pa_mutex_lock\nrace:pa_mutex_unlock\n";
-}
-#endif

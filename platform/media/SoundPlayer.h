@@ -55,14 +55,6 @@ public:
 			void				Stop(bool block = true, bool flush = true);
 			bool				IsPlaying() const;
 
-	// The buffer hook
-			BufferPlayerFunc	BufferPlayer() const;
-			void				SetBufferPlayer(BufferPlayerFunc playerFunction);
-			EventNotifierFunc	EventNotifier() const;
-			void				SetNotifier(EventNotifierFunc eventNotifierFunction);
-			void*				Cookie() const;
-			void				SetCookie(void* cookie);
-
 	// Without data the player plays silence.
 			bool				HasData() const;
 			void				SetHasData(bool hasData);
@@ -71,9 +63,7 @@ private:
 								BSoundPlayer(const BSoundPlayer&) = delete;
 			BSoundPlayer&		operator=(const BSoundPlayer&) = delete;
 
-	// Runs on the audio thread. It calls no virtual function: a subclass's
-	// destructor rewrites the object's vtable pointer while buffers are
-	// still being played.
+	// Runs on the audio thread.
 	static	void				_RenderBuffer(void* player, void* buffer,
 									size_t size,
 									const media_raw_audio_format& format);

@@ -6,6 +6,38 @@
 
 using BPrivate::ResourceEntry;
 
+namespace {
+
+// Fills in what the caller asked for; false when there is no entry.
+bool
+Describe(const ResourceEntry* entry, type_code* type, int32* id,
+	const char** name, size_t* size)
+{
+	if (entry == nullptr)
+		return false;
+	if (type != nullptr)
+		*type = entry->type;
+	if (id != nullptr)
+		*id = entry->id;
+	if (name != nullptr)
+		*name = entry->name;
+	if (size != nullptr)
+		*size = entry->size;
+	return true;
+}
+
+const void*
+DataOf(const ResourceEntry* entry, size_t* size)
+{
+	if (entry == nullptr)
+		return nullptr;
+	if (size != nullptr)
+		*size = entry->size;
+	return entry->data;
+}
+
+} // namespace
+
 BResources::BResources()
 	:
 	fInitStatus(B_NO_INIT)
@@ -70,44 +102,21 @@ BResources::GetResourceInfo(int32 index, type_code* type, int32* id,
 {
 	if (index < 0 || size_t(index) >= fEntries.size())
 		return false;
-	const ResourceEntry& entry = fEntries[size_t(index)];
-	if (type != nullptr)
-		*type = entry.type;
-	if (id != nullptr)
-		*id = entry.id;
-	if (name != nullptr)
-		*name = entry.name;
-	if (size != nullptr)
-		*size = entry.size;
-	return true;
+	return Describe(&fEntries[size_t(index)], type, id, name, size);
 }
 
 bool
 BResources::GetResourceInfo(type_code type, int32 id, const char** name,
 	size_t* size) const
 {
-	const ResourceEntry* entry = _Find(type, id);
-	if (entry == nullptr)
-		return false;
-	if (name != nullptr)
-		*name = entry->name;
-	if (size != nullptr)
-		*size = entry->size;
-	return true;
+	return Describe(_Find(type, id), nullptr, nullptr, name, size);
 }
 
 bool
 BResources::GetResourceInfo(type_code type, const char* name, int32* id,
 	size_t* size) const
 {
-	const ResourceEntry* entry = _Find(type, name);
-	if (entry == nullptr)
-		return false;
-	if (id != nullptr)
-		*id = entry->id;
-	if (size != nullptr)
-		*size = entry->size;
-	return true;
+	return Describe(_Find(type, name), nullptr, id, nullptr, size);
 }
 
 bool
@@ -125,24 +134,14 @@ BResources::HasResource(type_code type, const char* name) const
 const void*
 BResources::LoadResource(type_code type, int32 id, size_t* outSize) const
 {
-	const ResourceEntry* entry = _Find(type, id);
-	if (entry == nullptr)
-		return nullptr;
-	if (outSize != nullptr)
-		*outSize = entry->size;
-	return entry->data;
+	return DataOf(_Find(type, id), outSize);
 }
 
 const void*
 BResources::LoadResource(type_code type, const char* name,
 	size_t* outSize) const
 {
-	const ResourceEntry* entry = _Find(type, name);
-	if (entry == nullptr)
-		return nullptr;
-	if (outSize != nullptr)
-		*outSize = entry->size;
-	return entry->data;
+	return DataOf(_Find(type, name), outSize);
 }
 
 const ResourceEntry*

@@ -44,8 +44,6 @@ public:
 	bool Contains(const BRect& r) const
 		{ return r.left >= left && r.right <= right && r.top >= top
 			&& r.bottom <= bottom; }
-	bool Intersects(const BRect& r) const
-		{ return IsValid() && r.IsValid() && (*this & r).IsValid(); }
 
 	BRect& OffsetBy(float dx, float dy)
 		{ left += dx; right += dx; top += dy; bottom += dy; return *this; }
@@ -56,8 +54,6 @@ public:
 	BRect& OffsetTo(float x, float y)
 		{ return OffsetBy(x - left, y - top); }
 	BRect& OffsetTo(BPoint p) { return OffsetTo(p.x, p.y); }
-	BRect OffsetToCopy(float x, float y) const
-		{ BRect r = *this; return r.OffsetTo(x, y); }
 	BRect& InsetBy(float dx, float dy)
 		{ left += dx; right -= dx; top += dy; bottom -= dy; return *this; }
 	BRect InsetByCopy(float dx, float dy) const

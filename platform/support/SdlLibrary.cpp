@@ -6,7 +6,11 @@
 
 namespace BPrivate {
 
-static std::mutex sSdlLock;
+namespace {
+
+std::mutex sSdlLock;
+
+} // namespace
 
 bool
 InitSdlSubsystem(uint32 flags)

@@ -13,7 +13,6 @@ namespace BPrivate {
 
 void LooperThreadStarting();
 void LooperThreadFinished();
-int32 RunningLooperThreads();
 // Waits until no looper thread is left, or the timeout (microseconds)
 // passes; returns whether none is left. A looper thread may not call it.
 bool WaitForLooperThreads(bigtime_t timeout);

@@ -29,8 +29,6 @@ public:
 								SignalWatcher();
 								~SignalWatcher();
 
-			bool				IsWatching() const;
-
 private:
 								SignalWatcher(const SignalWatcher&) = delete;
 			SignalWatcher&		operator=(const SignalWatcher&) = delete;

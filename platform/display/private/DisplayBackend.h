@@ -42,16 +42,6 @@ struct FrontBuffer {
 	std::vector<uint32> pixels;
 	int32 width = 0;
 	int32 height = 0;
-
-	Canvas AsCanvas()
-	{
-		Canvas canvas;
-		canvas.pixels = pixels.data();
-		canvas.width = width;
-		canvas.height = height;
-		canvas.stride = width;
-		return canvas;
-	}
 };
 
 struct DisplayEvent {
@@ -99,6 +89,8 @@ public:
 
 	virtual BRect ScreenFrame() = 0;
 
+	// On failure says why in one line on stderr and returns false; the
+	// calls for that id that follow do nothing.
 	virtual bool CreateWindow(DisplayWindowId id, const WindowSpec& spec,
 		std::shared_ptr<FrontBuffer> buffer) = 0;
 	virtual void DestroyWindow(DisplayWindowId id) = 0;

@@ -38,8 +38,6 @@ bool FindPopup(WindowState* state);
 bool Snapshot(DisplayWindowId id, std::vector<uint32>* pixels, int32* width,
 	int32* height);
 uint32 PixelAt(DisplayWindowId id, int32 x, int32 y);
-// Writes the window's pixels as a binary PPM (P6) file.
-bool DumpToFile(DisplayWindowId id, const std::string& path);
 
 // Events, as the window system would send them; coordinates are the
 // window's own. Clicks count up for presses in quick succession as usual.

@@ -231,6 +231,10 @@ TEST(ApplicationTest, ARefusingWindowKeepsTheApplicationRunningUntilAskedAgain)
 		// The willing window is gone, the stubborn one stays, and the
 		// application is still handling messages.
 		PingApplication(app);
+		{
+			std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
+			EXPECT_TRUE(WindowRegistry::IsListed(stubborn));
+		}
 		EXPECT_FALSE(stubbornFate.destroyed.IsOpen());
 
 		stubborn->fAgree = true;
@@ -447,6 +451,34 @@ TEST(ApplicationTest, AWindowOutlivingTheApplicationCanStillGo)
 	window->Quit();
 	EXPECT_TRUE(fate.destroyed.IsOpen());
 	EXPECT_EQ(WindowRegistry::Count(), 0);
+}
+
+TEST(ApplicationTest, WithoutADisplayItDoesNotRunAndTheProcessGoesOn)
+{
+	Watchdog watchdog(30s, "WithoutADisplayItDoesNotRunAndTheProcessGoesOn");
+	// The window system's back end, with no window system to reach.
+	setenv("BELVO_DISPLAY", "window-system", 1);
+	unsetenv("DISPLAY");
+	unsetenv("WAYLAND_DISPLAY");
+	unsetenv("SDL_VIDEODRIVER");
+	testing::internal::CaptureStderr();
+	status_t error = B_OK;
+	{
+		BApplication app(kSignature, &error);
+		EXPECT_EQ(app.InitCheck(), B_ERROR);
+		EXPECT_EQ(be_app, nullptr);
+		EXPECT_EQ(app.Run(), B_ERROR);
+	}
+	std::string complaint = testing::internal::GetCapturedStderr();
+	EXPECT_EQ(error, B_ERROR);
+	ASSERT_FALSE(complaint.empty());
+	EXPECT_EQ(complaint.find('\n'), complaint.size() - 1) << complaint;
+
+	// Nothing of the failed one is left in the way of the next.
+	setenv("BELVO_DISPLAY", "headless", 1);
+	BApplication next(kSignature);
+	EXPECT_EQ(next.InitCheck(), B_OK);
+	EXPECT_EQ(be_app, &next);
 }
 
 } // namespace

@@ -115,7 +115,8 @@ TEST(InvokerTest, DeliversACopyThroughTheLooperTheTargetJoinedLater)
 
 	// A change to the invoker's message after the fact does not reach the
 	// copies already sent, but does reach later ones.
-	item.Message()->ReplaceInt16("freq", 82);
+	item.Message()->RemoveName("freq");
+	item.Message()->AddInt16("freq", 82);
 	ASSERT_EQ(item.Invoke(), B_OK);
 	EXPECT_EQ(log.WaitFor(3)[2].freq, 82);
 

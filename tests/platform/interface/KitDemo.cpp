@@ -92,6 +92,8 @@ main(int argc, char** argv)
 		return 0;
 	}
 	BApplication app("application/x-vnd.Belvo-KitDemo");
+	if (app.InitCheck() != B_OK)
+		return 1;
 	(new DemoWindow)->Show();
 	app.Run();
 	return 0;
