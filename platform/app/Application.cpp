@@ -1,3 +1,14 @@
+/*
+ * BApplication: the program's message loop, on the thread that calls
+ * Run() (main's). Its constructor, on that same thread, blocks the quit
+ * signals (a thread of its own takes them and posts the quit request),
+ * checks for a running instance of a single-launch program, starts the
+ * sound server's connection and then the display thread, and installs the
+ * hook through which a lost display asks everything to quit. A quit
+ * request asks every window on the window's own thread; Run() returns once
+ * they are gone, and the destructor waits for their threads before the
+ * display closes.
+ */
 #include <Application.h>
 
 #include <private/AudioDevice.h>

@@ -1,3 +1,12 @@
+/*
+ * BLooper: a message queue and the thread that empties it. Run() starts
+ * that thread, and every message is dispatched there, with the looper's
+ * (recursive) lock held; PostMessage() may be called from any thread and
+ * never waits. Quit() on the looper's thread ends the loop and deletes
+ * the looper there; from any other thread it returns once that is done.
+ * The loopers' threads are counted, so that the end of the program can
+ * wait for the last of them.
+ */
 #include <Looper.h>
 
 #include <private/LooperThreads.h>

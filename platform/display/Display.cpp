@@ -1,5 +1,11 @@
 /*
- * The display thread and its request queue.
+ * The display thread and its request queue. The thread is started once, by
+ * the application, and is the only one that talks to the window system:
+ * it carries out the requests any thread makes (create, show, present a
+ * window's pixels...) in the order they were made, and sleeps in the back
+ * end's WaitEvent between them, waking for the window system's events,
+ * which it hands to the window they belong to. The back end is the SDL one
+ * (display/SdlDisplayBackend.cpp), or in test programs the headless one.
  */
 #include <private/Display.h>
 

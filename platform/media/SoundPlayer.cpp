@@ -1,3 +1,11 @@
+/*
+ * BSoundPlayer: a stream to the sound output, filled by the caller's
+ * buffer function. The player is made, started and stopped on the
+ * caller's thread (the window's, in this program); the buffer function
+ * runs on the output's own thread (PipeWire's data thread, libpulse's main
+ * loop or SDL's audio thread, as chosen in ChosenAudioDevice.cpp), which
+ * is real-time: nothing on that path locks, allocates or logs.
+ */
 #include <SoundPlayer.h>
 
 #include <cstdlib>

@@ -1,3 +1,8 @@
+/*
+ * BResources: reading the resources a blob holds (the format is told in
+ * Resources.h). Loading is done once, on the thread that first asks; the
+ * blob is then only read, from any thread.
+ */
 #include <Resources.h>
 
 #include <cstring>

@@ -1,3 +1,8 @@
+/*
+ * The one place that starts and stops SDL's subsystems, for the display
+ * thread (video) and the sound output (audio), which start them on
+ * different threads.
+ */
 #include <private/SdlLibrary.h>
 
 #include <mutex>

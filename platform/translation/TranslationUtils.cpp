@@ -1,3 +1,7 @@
+/*
+ * BTranslationUtils: pictures from the application's resources, decoded
+ * into new bitmaps on the calling thread.
+ */
 #include <TranslationUtils.h>
 
 #include <Bitmap.h>
