@@ -13,28 +13,22 @@ run() {
     LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}print_suppressions=0" \
     timeout 20 "$program" "$@" 2>&1 </dev/null
 }
-output=$(run)
-status=$?
-lines=$(printf '%s\n' "$output" | grep -c .)
-if [ "$status" -ne 1 ]; then
-  echo "expected exit status 1, got $status; output: $output"
-  exit 1
-fi
-if [ "$lines" -ne 1 ] || ! printf '%s' "$output" | grep -q 'no display available'; then
-  echo "expected one line saying no display is available, got: $output"
-  exit 1
-fi
-echo "ok: $output"
-
-output=$(run --window-only)
-status=$?
-lines=$(printf '%s\n' "$output" | grep -c .)
-if [ "$status" -ne 0 ]; then
-  echo "window without a display: expected exit status 0, got $status; output: $output"
-  exit 1
-fi
-if [ "$lines" -ne 1 ] || ! printf '%s' "$output" | grep -q 'will not be shown'; then
-  echo "window without a display: expected one line saying so, got: $output"
-  exit 1
-fi
-echo "ok: $output"
+# expect STATUS PATTERN WHAT [ARGS...]: one line matching PATTERN, and STATUS.
+expect() {
+  local want=$1 pattern=$2 what=$3 output status lines
+  shift 3
+  output=$(run "$@")
+  status=$?
+  lines=$(printf '%s\n' "$output" | grep -c .)
+  if [ "$status" -ne "$want" ]; then
+    echo "$what: expected exit status $want, got $status; output: $output"
+    exit 1
+  fi
+  if [ "$lines" -ne 1 ] || ! printf '%s' "$output" | grep -q "$pattern"; then
+    echo "$what: expected one line saying '$pattern', got: $output"
+    exit 1
+  fi
+  echo "ok: $output"
+}
+expect 1 'no display available' "no display"
+expect 0 'will not be shown' "window without a display" --window-only
