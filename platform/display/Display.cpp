@@ -77,8 +77,10 @@ Display::Start(std::string* error)
 	display->fThread = std::thread([opened, display] {
 		std::string openError;
 		bool success = display->fBackend->Open(&openError);
-		if (success)
+		if (success) {
 			display->fScreenFrame = display->fBackend->ScreenFrame();
+			display->fScale = display->fBackend->DesktopScale();
+		}
 		{
 			std::lock_guard<std::mutex> lock(opened->lock);
 			opened->result = success ? 1 : 0;

@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
 
 #include <InterfaceDefs.h>
+#include <private/DesktopScale.h>
 #include <private/Display.h>
 
 namespace BPrivate {
@@ -72,6 +74,12 @@ public:
 	}
 
 	BRect ScreenFrame() override { return FallbackScreenFrame(); }
+
+	// There is no X server to ask: only GDK_SCALE counts.
+	int32 DesktopScale() override
+	{
+		return DesktopScaleFrom(getenv("GDK_SCALE"), nullptr);
+	}
 
 	bool CreateWindow(DisplayWindowId id, const WindowSpec& spec,
 		std::shared_ptr<FrontBuffer> buffer) override

@@ -72,6 +72,10 @@ public:
 	// window's front buffer and asks the display thread to show it.
 	void Present(DisplayWindowId id, const Canvas& source, const ClipBox& box);
 
+	// How many device pixels the kits' one pixel takes on each side: the
+	// desktop's scale, read once when the display opened.
+	int32 Scale() const { return fScale; }
+
 	BRect ScreenFrame();
 	// The default display's screen frame, or FallbackScreenFrame() while
 	// no display runs.
@@ -117,6 +121,7 @@ private:
 	DisplayWindowId fNextId = 1;
 
 	BRect fScreenFrame;
+	std::atomic<int32> fScale{1};
 };
 
 } // namespace BPrivate
