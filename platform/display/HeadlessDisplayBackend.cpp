@@ -375,5 +375,13 @@ Sync()
 		display->Sync();
 }
 
+void
+SetScale(int32 scale)
+{
+	if (Display* display = Display::Default())
+		display->OverrideScale(std::max<int32>(1, std::min(scale,
+			kMaxDesktopScale)));
+}
+
 } // namespace Headless
 } // namespace BPrivate

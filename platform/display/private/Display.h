@@ -76,9 +76,10 @@ public:
 	// desktop's scale, read once when the display opened.
 	int32 Scale() const { return fScale; }
 
+	// In device pixels.
 	BRect ScreenFrame();
-	// The default display's screen frame, or FallbackScreenFrame() while
-	// no display runs.
+	// The default display's screen frame in the kits' pixels (the device's
+	// divided by Scale()), or FallbackScreenFrame() while no display runs.
 	static BRect DefaultScreenFrame();
 
 	// Waits until every request made before the call has been carried out.
@@ -89,6 +90,9 @@ public:
 	void RunOnDisplayThread(std::function<void(DisplayBackend&)> function);
 	// Delivers an event to its window's client, as the display thread does.
 	void Deliver(const DisplayEvent& event);
+	// The scale the windows made from now on take, as if the desktop had
+	// said so.
+	void OverrideScale(int32 scale) { fScale = scale; }
 
 	std::shared_ptr<FrontBuffer> FrontBufferOf(DisplayWindowId id);
 

@@ -55,6 +55,10 @@ void Activate(DisplayWindowId id, bool active);
 // Waits until the display thread has done everything asked of it so far.
 void Sync();
 
+// The desktop's scale for the windows made from now on (1 to 4); the
+// display starts with GDK_SCALE's.
+void SetScale(int32 scale);
+
 } // namespace Headless
 } // namespace BPrivate
 
