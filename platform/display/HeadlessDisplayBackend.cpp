@@ -159,13 +159,15 @@ public:
 			found->second.state.title = title;
 	}
 
-	void SetIcon(DisplayWindowId id, const std::vector<uint32>&, int32,
+	void SetIcon(DisplayWindowId id, const std::vector<uint32>&, int32 width,
 		int32) override
 	{
 		std::lock_guard<std::mutex> lock(sStateLock);
 		auto found = sWindows.find(id);
-		if (found != sWindows.end())
+		if (found != sWindows.end()) {
 			found->second.state.hasIcon = true;
+			found->second.state.iconWidth = width;
+		}
 	}
 
 	void Present(DisplayWindowId id, const ClipBox&) override

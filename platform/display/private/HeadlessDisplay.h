@@ -25,6 +25,7 @@ struct WindowState {
 	int32 raised = 0;      // how often it was asked to come to the front
 	int32 presents = 0;    // how many boxes were shown
 	bool hasIcon = false;
+	int32 iconWidth = 0;   // in pixels, as the window manager gets it
 };
 
 // The windows that exist now, oldest first. Call Sync() first to see the

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <AppDefs.h>
+#include <Bitmap.h>
 #include <Message.h>
 #include <View.h>
 #include <Window.h>
@@ -369,6 +370,19 @@ TEST(WindowTest, PostingToABusyWindowDoesNotWait)
 	EXPECT_TRUE(WaitUntil([&] { return posted.load(); }));
 	poster.join();
 	window->Quit();
+}
+
+TEST_P(ScaledWindowTest, TheIconIsBlownUpWithTheWindow)
+{
+	BWindow* window = NewWindow("icon");
+	BBitmap icon(BRect(0, 0, 31, 31), B_RGB32);
+	ASSERT_TRUE(icon.IsValid());
+	window->SetIcon(&icon);
+	Headless::Sync();
+	Headless::WindowState state;
+	ASSERT_TRUE(Headless::FindWindow("icon", &state));
+	EXPECT_EQ(state.iconWidth, 32 * GetParam());
+	KitTest::QuitWindow(window);
 }
 
 TEST(WindowTest, TitleAndIconReachTheDisplay)
