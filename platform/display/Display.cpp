@@ -9,6 +9,7 @@
  */
 #include <private/Display.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,8 +78,10 @@ Display::Start(std::string* error)
 	display->fThread = std::thread([opened, display] {
 		std::string openError;
 		bool success = display->fBackend->Open(&openError);
-		if (success)
+		if (success) {
 			display->fScreenFrame = display->fBackend->ScreenFrame();
+			display->fScale = display->fBackend->DesktopScale();
+		}
 		{
 			std::lock_guard<std::mutex> lock(opened->lock);
 			opened->result = success ? 1 : 0;
@@ -389,7 +392,15 @@ BRect
 Display::DefaultScreenFrame()
 {
 	Display* display = Default();
-	return display != nullptr ? display->ScreenFrame() : FallbackScreenFrame();
+	if (display == nullptr)
+		return FallbackScreenFrame();
+	BRect frame = display->ScreenFrame();
+	int32 scale = display->Scale();
+	if (scale <= 1)
+		return frame;
+	return BRect(std::floor(frame.left / scale), std::floor(frame.top / scale),
+		std::floor((frame.right + 1) / scale) - 1,
+		std::floor((frame.bottom + 1) / scale) - 1);
 }
 
 } // namespace BPrivate

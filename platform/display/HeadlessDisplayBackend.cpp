@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
 
 #include <InterfaceDefs.h>
+#include <private/DesktopScale.h>
 #include <private/Display.h>
 
 namespace BPrivate {
@@ -72,6 +74,12 @@ public:
 	}
 
 	BRect ScreenFrame() override { return FallbackScreenFrame(); }
+
+	// There is no X server to ask: only GDK_SCALE counts.
+	int32 DesktopScale() override
+	{
+		return DesktopScaleFrom(getenv("GDK_SCALE"), nullptr);
+	}
 
 	bool CreateWindow(DisplayWindowId id, const WindowSpec& spec,
 		std::shared_ptr<FrontBuffer> buffer) override
@@ -151,13 +159,15 @@ public:
 			found->second.state.title = title;
 	}
 
-	void SetIcon(DisplayWindowId id, const std::vector<uint32>&, int32,
+	void SetIcon(DisplayWindowId id, const std::vector<uint32>&, int32 width,
 		int32) override
 	{
 		std::lock_guard<std::mutex> lock(sStateLock);
 		auto found = sWindows.find(id);
-		if (found != sWindows.end())
+		if (found != sWindows.end()) {
 			found->second.state.hasIcon = true;
+			found->second.state.iconWidth = width;
+		}
 	}
 
 	void Present(DisplayWindowId id, const ClipBox&) override
@@ -365,6 +375,14 @@ Sync()
 {
 	if (Display* display = Display::Default())
 		display->Sync();
+}
+
+void
+SetScale(int32 scale)
+{
+	if (Display* display = Display::Default())
+		display->OverrideScale(std::max<int32>(1, std::min(scale,
+			kMaxDesktopScale)));
 }
 
 } // namespace Headless

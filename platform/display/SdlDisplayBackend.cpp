@@ -14,6 +14,7 @@
 #include <map>
 
 #include <InterfaceDefs.h>
+#include <private/DesktopScale.h>
 #include <private/SdlLibrary.h>
 #include <private/X11Guard.h>
 
@@ -224,6 +225,18 @@ public:
 			return FallbackScreenFrame();
 		return BRect(bounds.x, bounds.y, bounds.x + bounds.w - 1,
 			bounds.y + bounds.h - 1);
+	}
+
+	int32 DesktopScale() override
+	{
+		// Where GDK_SCALE decides, the X server is not asked.
+		const char* gdkScale = getenv("GDK_SCALE");
+		int32 scale = DesktopScaleFrom(gdkScale, nullptr);
+		if (scale > 1 || (gdkScale != nullptr && strcmp(gdkScale, "1") == 0)
+			|| fDriver != "x11") {
+			return scale;
+		}
+		return DesktopScaleFrom(gdkScale, X11ResourceString().c_str());
 	}
 
 	bool CreateWindow(DisplayWindowId id, const WindowSpec& spec,

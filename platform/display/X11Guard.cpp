@@ -118,4 +118,34 @@ X11WindowManagerRunning(void* xdisplay)
 	return manager != None && supportingWindow(manager) == manager;
 }
 
+std::string
+X11ResourceString()
+{
+	void* xlib = Xlib();
+	if (xlib == nullptr)
+		return std::string();
+	typedef ::Display* (*OpenDisplay)(const char*);
+	typedef char* (*ResourceManagerString)(::Display*);
+	typedef int (*CloseDisplay)(::Display*);
+	OpenDisplay openDisplay = reinterpret_cast<OpenDisplay>(
+		dlsym(xlib, "XOpenDisplay"));
+	ResourceManagerString resourceString
+		= reinterpret_cast<ResourceManagerString>(
+			dlsym(xlib, "XResourceManagerString"));
+	CloseDisplay closeDisplay = reinterpret_cast<CloseDisplay>(
+		dlsym(xlib, "XCloseDisplay"));
+	if (openDisplay == nullptr || resourceString == nullptr
+		|| closeDisplay == nullptr) {
+		return std::string();
+	}
+	::Display* display = openDisplay(nullptr);
+	if (display == nullptr)
+		return std::string();
+	// Xlib read the property when it connected; the string is its copy.
+	const char* resources = resourceString(display);
+	std::string result = resources != nullptr ? resources : "";
+	closeDisplay(display);
+	return result;
+}
+
 } // namespace BPrivate

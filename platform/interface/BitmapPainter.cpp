@@ -81,14 +81,14 @@ FloorMod(int64 value, int64 divisor)
 
 void
 DrawBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
-	int32 destX, int32 destY)
+	int32 destX, int32 destY, int32 scale)
 {
-	TileBitmap(canvas, clip, bitmap, destX, destY, 0);
+	TileBitmap(canvas, clip, bitmap, destX, destY, 0, scale);
 }
 
 void
 TileBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
-	int32 originX, int32 originY, uint32 options)
+	int32 originX, int32 originY, uint32 options, int32 scale)
 {
 	if (!bitmap.IsValid() || canvas.pixels == nullptr || canvas.width <= 0
 		|| canvas.height <= 0 || canvas.stride < canvas.width) {
@@ -98,8 +98,11 @@ TileBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
 	if (area.IsEmpty())
 		return;
 
-	const int64 width = bitmap.Bounds().IntegerWidth() + 1;
-	const int64 height = bitmap.Bounds().IntegerHeight() + 1;
+	// In canvas pixels: each of the bitmap's is `scale` of them across.
+	scale = std::max<int32>(1, scale);
+	const int64 width = (bitmap.Bounds().IntegerWidth() + 1) * int64(scale);
+	const int64 height = (bitmap.Bounds().IntegerHeight() + 1)
+		* int64(scale);
 	const bool tileX = (options & B_TILE_BITMAP_X) != 0;
 	const bool tileY = (options & B_TILE_BITMAP_Y) != 0;
 	const uint8* bits = static_cast<const uint8*>(bitmap.Bits());
@@ -122,16 +125,25 @@ TileBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
 			offsetY = FloorMod(offsetY, height);
 		else if (offsetY < 0 || offsetY >= height)
 			continue;
-		const uint8* row = bits + offsetY * bytesPerRow;
+		const uint8* row = bits + (offsetY / scale) * bytesPerRow;
 		uint32* target = canvas.Row(y);
 
 		int64 x = left;
 		int64 column = FloorMod(x - originX, width);
-		while (x <= right) {
-			int64 count = std::min(width - column, right - x + 1);
-			PaintSpan(target + x, row, space, int32(column), int32(count));
-			x += count;
-			column = 0;
+		if (scale == 1) {
+			while (x <= right) {
+				int64 count = std::min(width - column, right - x + 1);
+				PaintSpan(target + x, row, space, int32(column),
+					int32(count));
+				x += count;
+				column = 0;
+			}
+			continue;
+		}
+		for (; x <= right; x++) {
+			PaintSpan(target + x, row, space, int32(column / scale), 1);
+			if (++column == width)
+				column = 0;
 		}
 	}
 }

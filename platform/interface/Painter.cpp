@@ -19,10 +19,11 @@ namespace BPrivate {
 namespace {
 
 // Coverage, 0 to 255, of the pixel centred at (x, y) by the ellipse (filled,
-// or only its one-pixel rim), from 4 x 4 samples.
+// or, with a rim above 0, only its rim that many pixels wide), from 4 x 4
+// samples.
 uint32
 EllipseCoverage(double x, double y, double cx, double cy, double rx,
-	double ry, bool rimOnly)
+	double ry, int32 rim)
 {
 	int inside = 0;
 	for (int sy = 0; sy < 4; sy++) {
@@ -32,9 +33,9 @@ EllipseCoverage(double x, double y, double cx, double cy, double rx,
 			double outer = (px * px) / (rx * rx) + (py * py) / (ry * ry);
 			if (outer > 1)
 				continue;
-			if (rimOnly && rx > 1 && ry > 1) {
-				double inner = (px * px) / ((rx - 1) * (rx - 1))
-					+ (py * py) / ((ry - 1) * (ry - 1));
+			if (rim > 0 && rx > rim && ry > rim) {
+				double inner = (px * px) / ((rx - rim) * (rx - rim))
+					+ (py * py) / ((ry - rim) * (ry - rim));
 				if (inner < 1)
 					continue;
 			}
@@ -47,12 +48,13 @@ EllipseCoverage(double x, double y, double cx, double cy, double rx,
 } // namespace
 
 Painter::Painter(Canvas& canvas, const ClipBox& clip, int32 originX,
-	int32 originY)
+	int32 originY, int32 scale)
 	:
 	fCanvas(canvas),
 	fClip(clip.Intersect(canvas.Bounds())),
 	fOriginX(originX),
 	fOriginY(originY),
+	fScale(std::max<int32>(1, scale)),
 	fValid(canvas.pixels != nullptr && !fClip.IsEmpty())
 {
 }
@@ -71,7 +73,9 @@ Painter::Plot(int32 x, int32 y, const pattern& fill)
 {
 	if (!fValid || !fClip.Contains(x, y))
 		return;
-	bool high = (fill.data[y & 7] & (0x80 >> (x & 7))) != 0;
+	// The clip keeps (x, y) on the canvas, so dividing rounds down.
+	int32 cellX = x / fScale, cellY = y / fScale;
+	bool high = (fill.data[cellY & 7] & (0x80 >> (cellX & 7))) != 0;
 	if (!high && fDrawingMode == B_OP_OVER)
 		return;
 	rgb_color color = high ? fHighColor : fLowColor;
@@ -113,12 +117,13 @@ Painter::StrokeLine(BPoint from, BPoint to, const pattern& fill)
 		return;
 	int32 x0 = X(from.x), y0 = Y(from.y);
 	int32 x1 = X(to.x), y1 = Y(to.y);
-	Touch(ClipBox{ std::min(x0, x1), std::min(y0, y1), std::max(x0, x1),
-		std::max(y0, y1) });
+	ClipBox extent = DeviceBox(ClipBox{ std::min(x0, x1), std::min(y0, y1),
+		std::max(x0, x1), std::max(y0, y1) });
+	Touch(extent);
 	// Lines far outside the clip are dropped before stepping, so a huge
 	// coordinate cannot make us walk millions of pixels.
-	if (std::max(x0, x1) < fClip.left || std::min(x0, x1) > fClip.right
-		|| std::max(y0, y1) < fClip.top || std::min(y0, y1) > fClip.bottom)
+	if (extent.right < fClip.left || extent.left > fClip.right
+		|| extent.bottom < fClip.top || extent.top > fClip.bottom)
 		return;
 	int64 dx = std::abs(int64(x1) - x0), dy = -std::abs(int64(y1) - y0);
 	int32 sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
@@ -127,7 +132,10 @@ Painter::StrokeLine(BPoint from, BPoint to, const pattern& fill)
 	if (steps > 65536)
 		return;
 	for (;;) {
-		Plot(x0, y0, fill);
+		if (fScale == 1)
+			Plot(x0, y0, fill);
+		else
+			FillBox(DeviceBox(ClipBox{ x0, y0, x0, y0 }), fill);
 		if (x0 == x1 && y0 == y1)
 			break;
 		int64 twice = 2 * error;
@@ -149,10 +157,10 @@ Painter::StrokeRect(BRect rect, const pattern& fill)
 		return;
 	int32 left = X(rect.left), top = Y(rect.top);
 	int32 right = X(rect.right), bottom = Y(rect.bottom);
-	FillBox(ClipBox{ left, top, right, top }, fill);
-	FillBox(ClipBox{ left, bottom, right, bottom }, fill);
-	FillBox(ClipBox{ left, top, left, bottom }, fill);
-	FillBox(ClipBox{ right, top, right, bottom }, fill);
+	FillBox(DeviceBox(ClipBox{ left, top, right, top }), fill);
+	FillBox(DeviceBox(ClipBox{ left, bottom, right, bottom }), fill);
+	FillBox(DeviceBox(ClipBox{ left, top, left, bottom }), fill);
+	FillBox(DeviceBox(ClipBox{ right, top, right, bottom }), fill);
 }
 
 void
@@ -160,8 +168,8 @@ Painter::FillRect(BRect rect, const pattern& fill)
 {
 	if (!rect.IsValid() || !fValid)
 		return;
-	FillBox(ClipBox{ X(rect.left), Y(rect.top), X(rect.right),
-		Y(rect.bottom) }, fill);
+	FillBox(DeviceBox(ClipBox{ X(rect.left), Y(rect.top), X(rect.right),
+		Y(rect.bottom) }), fill);
 }
 
 void
@@ -177,15 +185,20 @@ Painter::FillTriangle(BPoint a, BPoint b, BPoint c, const pattern& fill)
 	double area = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
 	if (area == 0 || !std::isfinite(area))
 		return;
+	// Scaled, the pixels are still chosen so, each then filled as its
+	// square of device pixels (as a line's are); those the clip holds any
+	// device pixel of are looked at.
+	ClipBox clip = fScale == 1 ? fClip : ClipBox{ fClip.left / fScale,
+		fClip.top / fScale, fClip.right / fScale, fClip.bottom / fScale };
 	ClipBox box = ClipBox{
 		int32(std::max<double>(std::floor(std::min({ ax, bx, cx })), -1e6)),
 		int32(std::max<double>(std::floor(std::min({ ay, by, cy })), -1e6)),
 		int32(std::min<double>(std::ceil(std::max({ ax, bx, cx })), 1e6)),
 		int32(std::min<double>(std::ceil(std::max({ ay, by, cy })), 1e6)) }
-		.Intersect(fClip);
+		.Intersect(clip);
 	if (box.IsEmpty())
 		return;
-	Touch(box);
+	Touch(DeviceBox(box));
 	const double epsilon = 1e-6 * std::fabs(area);
 	for (int32 y = box.top; y <= box.bottom; y++) {
 		for (int32 x = box.left; x <= box.right; x++) {
@@ -197,8 +210,12 @@ Painter::FillTriangle(BPoint a, BPoint b, BPoint c, const pattern& fill)
 				w1 = -w1;
 				w2 = -w2;
 			}
-			if (w0 >= -epsilon && w1 >= -epsilon && w2 >= -epsilon)
+			if (w0 < -epsilon || w1 < -epsilon || w2 < -epsilon)
+				continue;
+			if (fScale == 1)
 				Plot(x, y, fill);
+			else
+				FillBox(DeviceBox(ClipBox{ x, y, x, y }), fill);
 		}
 	}
 }
@@ -226,17 +243,25 @@ Painter::_PaintEllipse(BRect rect, bool rimOnly)
 	double top = CanvasY(rect.top) - 0.5;
 	double right = CanvasX(rect.right) + 0.5;
 	double bottom = CanvasY(rect.bottom) + 0.5;
+	if (fScale > 1) {
+		// Pixel edges, to the edges of their squares of device pixels.
+		left = (left + 0.5) * fScale - 0.5;
+		top = (top + 0.5) * fScale - 0.5;
+		right = (right + 0.5) * fScale - 0.5;
+		bottom = (bottom + 0.5) * fScale - 0.5;
+	}
 	double cx = (left + right) / 2, cy = (top + bottom) / 2;
 	double rx = (right - left) / 2, ry = (bottom - top) / 2;
-	ClipBox box = ClipBox{ X(rect.left), Y(rect.top), X(rect.right),
-		Y(rect.bottom) }.Intersect(fClip);
+	ClipBox box = DeviceBox(ClipBox{ X(rect.left), Y(rect.top), X(rect.right),
+		Y(rect.bottom) }).Intersect(fClip);
 	if (box.IsEmpty())
 		return;
 	Touch(box);
 	for (int32 y = box.top; y <= box.bottom; y++) {
 		uint32* row = fCanvas.Row(y);
 		for (int32 x = box.left; x <= box.right; x++) {
-			uint32 coverage = EllipseCoverage(x, y, cx, cy, rx, ry, rimOnly);
+			uint32 coverage = EllipseCoverage(x, y, cx, cy, rx, ry,
+				rimOnly ? fScale : 0);
 			if (coverage > 0)
 				row[x] = BlendPixel(row[x], fHighColor, coverage);
 		}
@@ -251,8 +276,21 @@ Painter::DrawString(const BFont& font, const char* string, int32 length,
 		return 0;
 	if (!fValid)
 		return font.StringWidth(string, length);
-	return BPrivate::DrawString(fCanvas, fClip, font, string, length,
-		CanvasX(where.x), CanvasY(where.y), fHighColor);
+	if (fScale == 1) {
+		return BPrivate::DrawString(fCanvas, fClip, font, string, length,
+			CanvasX(where.x), CanvasY(where.y), fHighColor);
+	}
+	// FreeType renders the text at the device's size, hinted there, rather
+	// than blowing the small size up. The pen starts on the left edge of
+	// its pixel's square, and the baseline row (the one capitals stand on)
+	// is the square's bottom row. The pen moves by the unscaled text's
+	// width, so that what follows lands where it does at scale 1.
+	BFont scaled(font);
+	scaled.SetSize(font.Size() * fScale);
+	BPrivate::DrawString(fCanvas, fClip, scaled, string, length,
+		CanvasX(where.x) * fScale, (CanvasY(where.y) + 1) * fScale - 1,
+		fHighColor);
+	return font.StringWidth(string, length);
 }
 
 void
@@ -262,9 +300,10 @@ Painter::DrawBitmap(const BBitmap& bitmap, BPoint where)
 		return;
 	int32 x = X(where.x), y = Y(where.y);
 	BRect bounds = bitmap.Bounds();
-	Touch(ClipBox{ x, y, x + int32(bounds.Width()),
+	ClipBox box = DeviceBox(ClipBox{ x, y, x + int32(bounds.Width()),
 		y + int32(bounds.Height()) });
-	BPrivate::DrawBitmap(fCanvas, fClip, bitmap, x, y);
+	Touch(box);
+	BPrivate::DrawBitmap(fCanvas, fClip, bitmap, box.left, box.top, fScale);
 }
 
 } // namespace BPrivate

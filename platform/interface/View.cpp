@@ -37,11 +37,14 @@ public:
 		BRect visible = view->_VisibleInWindow();
 		if (!visible.IsValid())
 			return;
-		ClipBox clip = ClipBox{ int32(visible.left), int32(visible.top),
-			int32(visible.right), int32(visible.bottom) };
+		int32 scale = fWindow->_Scale();
+		ClipBox clip = ScaledBox(ClipBox{ int32(visible.left),
+			int32(visible.top), int32(visible.right), int32(visible.bottom) },
+			scale);
 		clip = clip.Intersect(limit);
 		fDirect = !inUpdate;
-		fPainter.emplace(fCanvas, clip, PixelOf(origin.x), PixelOf(origin.y));
+		fPainter.emplace(fCanvas, clip, PixelOf(origin.x), PixelOf(origin.y),
+			scale);
 		fPainter->SetHighColor(view->fHighColor);
 		fPainter->SetLowColor(view->fLowColor);
 		fPainter->SetDrawingMode(view->fDrawingMode);
@@ -355,6 +358,8 @@ BView::_VisibleInWindow() const
 void
 BView::_DrawUpdate(BPrivate::Canvas& canvas, const ClipBox& box, BRect frame)
 {
+	// `box` is in the canvas's pixels, `frame` in the view's own terms.
+	int32 scale = fWindow != nullptr ? fWindow->_Scale() : 1;
 	BPrivate::Painter background(canvas, box);
 	if (!IsTransparent(fViewColor)) {
 		background.SetHighColor(fViewColor);
@@ -374,12 +379,14 @@ BView::_DrawUpdate(BPrivate::Canvas& canvas, const ClipBox& box, BRect frame)
 			originY += int32(frame.Height() - size.Height());
 		else if (vertical == B_FOLLOW_V_CENTER)
 			originY += int32((frame.Height() - size.Height()) / 2);
-		BPrivate::TileBitmap(canvas, box, *fViewBitmap, originX, originY,
-			fViewBitmapOptions);
+		BPrivate::TileBitmap(canvas, box, *fViewBitmap, originX * scale,
+			originY * scale, fViewBitmapOptions, scale);
 	}
 	if ((fFlags & B_WILL_DRAW) != 0) {
-		BRect updateRect(box.left - frame.left, box.top - frame.top,
-			box.right - frame.left, box.bottom - frame.top);
+		// The canvas's pixels are not negative: dividing rounds down.
+		BRect updateRect(box.left / scale - frame.left,
+			box.top / scale - frame.top, box.right / scale - frame.left,
+			box.bottom / scale - frame.top);
 		Draw(updateRect);
 	}
 }
@@ -646,10 +653,11 @@ BView::DrawString(const char* string, int32 length, BPoint where)
 			if (painter.IsDirect()) {
 				font_height height;
 				fFont.GetHeight(&height);
-				painter->Touch(ClipBox{ painter->X(where.x) - 2,
+				painter->Touch(painter->DeviceBox(ClipBox{
+					painter->X(where.x) - 2,
 					painter->Y(where.y - height.ascent) - 2,
 					painter->X(where.x + advance) + 2,
-					painter->Y(where.y + height.descent) + 2 });
+					painter->Y(where.y + height.descent) + 2 }));
 			}
 		} else
 			advance = fFont.StringWidth(string, length);

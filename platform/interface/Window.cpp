@@ -49,30 +49,11 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fShowLevel(1),
 	fShownOnce(false),
 	fActive(false),
+	fScale(1),
 	fSurface(new BPrivate::WindowSurface),
 	fDisplayId(0),
 	fDisplayClient(nullptr)
 {
-	// Keep the pixel buffer within reason whatever frame we are handed.
-	if (!std::isfinite(fFrame.left) || !std::isfinite(fFrame.top)
-		|| !std::isfinite(fFrame.right) || !std::isfinite(fFrame.bottom)
-		|| !fFrame.IsValid())
-		fFrame = BRect(0, 0, 0, 0);
-	fFrame.right = std::min(fFrame.right, fFrame.left + 8191);
-	fFrame.bottom = std::min(fFrame.bottom, fFrame.top + 8191);
-
-	int32 width = int32(fFrame.Width()) + 1;
-	int32 height = int32(fFrame.Height()) + 1;
-	fSurface->pixels.assign(size_t(width) * height, 0xffd8d8d8u);
-	fSurface->canvas.pixels = fSurface->pixels.data();
-	fSurface->canvas.width = width;
-	fSurface->canvas.height = height;
-	fSurface->canvas.stride = width;
-
-	fRoot = new BView(Bounds(), "top view", B_FOLLOW_ALL_SIDES, B_WILL_DRAW);
-	fRoot->SetViewColor(ui_color(B_PANEL_BACKGROUND_COLOR));
-	fRoot->_Attach(this);
-
 	BPrivate::Display* display = BPrivate::Display::Default();
 	if (display == nullptr) {
 		std::string error;
@@ -87,9 +68,40 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 				error.empty() ? "no display" : error.c_str());
 		}
 	}
+	// The window's pixels are the device's: the frame times the scale.
+	if (display != nullptr)
+		fScale = std::max<int32>(1, display->Scale());
+
+	// Keep the pixel buffer within reason whatever frame we are handed.
+	if (!std::isfinite(fFrame.left) || !std::isfinite(fFrame.top)
+		|| !std::isfinite(fFrame.right) || !std::isfinite(fFrame.bottom)
+		|| !fFrame.IsValid())
+		fFrame = BRect(0, 0, 0, 0);
+	const int32 kMaxSide = 8192;
+	fFrame.right = std::min(fFrame.right, fFrame.left + kMaxSide / fScale - 1);
+	fFrame.bottom = std::min(fFrame.bottom,
+		fFrame.top + kMaxSide / fScale - 1);
+
+	int32 width = (int32(fFrame.Width()) + 1) * fScale;
+	int32 height = (int32(fFrame.Height()) + 1) * fScale;
+	fSurface->pixels.assign(size_t(width) * height, 0xffd8d8d8u);
+	fSurface->canvas.pixels = fSurface->pixels.data();
+	fSurface->canvas.width = width;
+	fSurface->canvas.height = height;
+	fSurface->canvas.stride = width;
+
+	fRoot = new BView(Bounds(), "top view", B_FOLLOW_ALL_SIDES, B_WILL_DRAW);
+	fRoot->SetViewColor(ui_color(B_PANEL_BACKGROUND_COLOR));
+	fRoot->_Attach(this);
+
 	if (display != nullptr) {
 		BPrivate::WindowSpec spec;
 		spec.frame = fFrame;
+		if (fScale > 1) {
+			spec.frame = BRect(fFrame.left * fScale, fFrame.top * fScale,
+				fFrame.left * fScale + width - 1,
+				fFrame.top * fScale + height - 1);
+		}
 		spec.title = fTitle;
 		spec.resizable = (flags & B_NOT_RESIZABLE) == 0
 			&& (flags & (B_NOT_H_RESIZABLE | B_NOT_V_RESIZABLE))
@@ -106,7 +118,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 			if (!spec.title.empty())
 				spec.title[0] = char(toupper((unsigned char)spec.title[0]));
 		}
-		fDisplayClient = new BPrivate::WindowDisplayClient(this);
+		fDisplayClient = new BPrivate::WindowDisplayClient(this, fScale);
 		fDisplayId = display->CreateWindow(spec, fDisplayClient);
 		if (!spec.popup)
 			_SetApplicationIcon();
@@ -290,7 +302,7 @@ BWindow::MoveTo(float x, float y)
 {
 	fFrame.OffsetTo(x, y);
 	if (BPrivate::Display* display = _Display())
-		display->MoveWindow(fDisplayId, int32(x), int32(y));
+		display->MoveWindow(fDisplayId, int32(x * fScale), int32(y * fScale));
 }
 
 void

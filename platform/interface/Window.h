@@ -108,10 +108,12 @@ private:
 
 			BPrivate::Display* _Display() const;
 			void			_SetApplicationIcon();
+			// `box` in the window's pixels, before scaling.
 			void			_Invalidate(const BPrivate::ClipBox& box);
 			void			_DrawTree(BView* view, BPoint origin,
 								const BPrivate::ClipBox& clip,
 								const BPrivate::ClipBox& update);
+			// Shows `box` of the canvas (device pixels).
 			void			_Present(const BPrivate::ClipBox& box);
 			void			_ViewRemoved(BView* view);
 			// For views: where they draw now. False while the window has
@@ -122,6 +124,8 @@ private:
 			bool			_DrawingArea(BPrivate::Canvas* canvas,
 								BPrivate::ClipBox* limit,
 								bool* inUpdate) const;
+			// Device pixels to one of the window's on each side.
+			int32			_Scale() const { return fScale; }
 			void			_SetFocus(BView* view) { fFocus = view; }
 			// The view that gets the pointer's events until the buttons
 			// are released.
@@ -151,6 +155,7 @@ private:
 			int32			fShowLevel;
 			bool			fShownOnce;
 			bool			fActive;
+			int32			fScale;
 
 			std::unique_ptr<BPrivate::WindowSurface> fSurface;
 

@@ -2,7 +2,9 @@
  * The window's icon, as the window manager shows it: the program's own
  * large icon from its resources when the window is made (on the thread
  * that makes it), or one the program sets (on any thread holding the
- * window's lock). The display thread takes a copy of the pixels.
+ * window's lock). The display thread takes a copy of the pixels. At the
+ * desktop's scale the icon is blown up as the window's content is, so
+ * that the window manager has it at the size it shows the window's.
  */
 #include <Window.h>
 
@@ -40,15 +42,15 @@ BWindow::SetIcon(const BBitmap* icon)
 	if (icon == nullptr || !icon->IsValid() || display == nullptr)
 		return;
 	BRect bounds = icon->Bounds();
-	int32 width = int32(bounds.Width()) + 1;
-	int32 height = int32(bounds.Height()) + 1;
+	int32 width = (int32(bounds.Width()) + 1) * fScale;
+	int32 height = (int32(bounds.Height()) + 1) * fScale;
 	std::vector<uint32> pixels(size_t(width) * height, 0);
 	BPrivate::Canvas canvas;
 	canvas.pixels = pixels.data();
 	canvas.width = width;
 	canvas.height = height;
 	canvas.stride = width;
-	BPrivate::DrawBitmap(canvas, canvas.Bounds(), *icon, 0, 0);
+	BPrivate::DrawBitmap(canvas, canvas.Bounds(), *icon, 0, 0, fScale);
 	// What the painter left untouched stays transparent (alpha 0).
 	display->SetIcon(fDisplayId, std::move(pixels), width, height);
 }

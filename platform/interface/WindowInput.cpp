@@ -8,6 +8,7 @@
 #include <Window.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -46,8 +47,20 @@ CollectNavigable(BView* view, std::vector<BView*>* list)
 namespace BPrivate {
 
 void
-WindowDisplayClient::DisplayEventArrived(const DisplayEvent& event)
+WindowDisplayClient::DisplayEventArrived(const DisplayEvent& displayEvent)
 {
+	DisplayEvent event = displayEvent;
+	if (fScale > 1) {
+		if (event.type == DisplayEvent::kFrameMoved) {
+			event.x /= fScale;
+			event.y /= fScale;
+		} else {
+			// The pointer is on the window's pixel whose square of device
+			// pixels holds it.
+			event.x = std::floor(event.x / fScale);
+			event.y = std::floor(event.y / fScale);
+		}
+	}
 	BMessage message;
 	switch (event.type) {
 		case DisplayEvent::kMouseDown:

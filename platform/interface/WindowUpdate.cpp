@@ -3,7 +3,8 @@
  * dirty boxes is locked); the first box posts one update message, and the
  * window's thread, holding its lock, draws every dirty box through the view
  * tree into the window's pixels and hands those boxes to the display
- * thread to show.
+ * thread to show. Views invalidate in their own pixels; the dirty boxes
+ * are the canvas's, in device pixels at the desktop's scale.
  */
 #include <Window.h>
 
@@ -34,7 +35,8 @@ Touches(const BPrivate::ClipBox& a, const BPrivate::ClipBox& b)
 void
 BWindow::_Invalidate(const BPrivate::ClipBox& box)
 {
-	BPrivate::ClipBox clipped = box.Intersect(fSurface->canvas.Bounds());
+	BPrivate::ClipBox clipped = BPrivate::ScaledBox(box, fScale).Intersect(
+		fSurface->canvas.Bounds());
 	if (clipped.IsEmpty())
 		return;
 	bool post = false;
@@ -93,7 +95,8 @@ BWindow::_DrawTree(BView* view, BPoint origin, const BPrivate::ClipBox& clip,
 	if (view->_IsHiddenItself())
 		return;
 	BRect frame = view->Frame().OffsetByCopy(origin);
-	BPrivate::ClipBox viewBox = BPrivate::PixelBoxOf(frame).Intersect(clip);
+	BPrivate::ClipBox viewBox = BPrivate::ScaledBox(BPrivate::PixelBoxOf(frame),
+		fScale).Intersect(clip);
 	BPrivate::ClipBox box = viewBox.Intersect(update);
 	if (box.IsEmpty())
 		return;

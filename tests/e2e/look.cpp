@@ -75,15 +75,29 @@ ParseInts(char** args, int count, int* values)
 	return true;
 }
 
+// The program's font as it shows on the screen: at E2E_SCALE (the
+// desktop's scale the program runs at) its text is rendered that many times
+// the size.
+BFont
+ScreenFont()
+{
+	BFont font(*be_plain_font);
+	const char* scale = getenv("E2E_SCALE");
+	if (scale != nullptr && atoi(scale) > 1)
+		font.SetSize(font.Size() * atoi(scale));
+	return font;
+}
+
 // The ink of the text as the kit draws it: black on a grey background.
 Mask
 TextMask(const char* text, int background = 232)
 {
 	const rgb_color face = { uint8(background), uint8(background),
 		uint8(background), 255 };
+	const BFont font = ScreenFont();
 	font_height height;
-	be_plain_font->GetHeight(&height);
-	int32 width = int32(std::ceil(be_plain_font->StringWidth(text))) + 8;
+	font.GetHeight(&height);
+	int32 width = int32(std::ceil(font.StringWidth(text))) + 8;
 	int32 rows = int32(std::ceil(height.ascent) + std::ceil(height.descent))
 		+ 8;
 	std::vector<uint32> pixels(size_t(width) * rows,
@@ -93,7 +107,7 @@ TextMask(const char* text, int background = 232)
 	canvas.width = width;
 	canvas.height = rows;
 	canvas.stride = width;
-	BPrivate::DrawString(canvas, canvas.Bounds(), *be_plain_font, text, -1,
+	BPrivate::DrawString(canvas, canvas.Bounds(), font, text, -1,
 		4, 4 + std::ceil(height.ascent), kBlack);
 
 	Image image;

@@ -90,8 +90,9 @@ rig_start() {
   mkdir -p "$HOME"
   unset WAYLAND_DISPLAY
 
-  # The X server writes its display number to fd 3 once it is ready.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$RIG_DIR/xvfb.fd" \
+  # The X server writes its display number to fd 3 once it is ready. Its
+  # screen is RIG_SCREEN (WIDTHxHEIGHT) pixels, 1024x768 unless said.
+  Xvfb -displayfd 3 -screen 0 "${RIG_SCREEN:-1024x768}x24" -nolisten tcp 3>"$RIG_DIR/xvfb.fd" \
     >"$RIG_DIR/xvfb.log" 2>&1 &
   RIG_XVFB_PID=$!
   RIG_PIDS+=("$RIG_XVFB_PID")

@@ -6,14 +6,17 @@
 # would, and judged by screenshots and by what reaches the sound server.
 #
 #   tests/e2e/run-e2e.sh [BUILD_DIR] [--server pulse|pipewire] [--soak SECONDS]
-#                        [--keep] [SCENARIO...]
+#                        [--scale N[:xft]] [--keep] [SCENARIO...]
 #
 # BUILD_DIR defaults to build/. With no scenario named, all run. --server
 # picks the sound server (default: $E2E_SOUND_SERVER, else pulse); --soak
 # sets how long the soak lasts (default: $E2E_SOAK_SECONDS, else 120 s);
 # --keep keeps the rig's files (logs, recordings, screenshots) and says
-# where. Prints one PASS or FAIL line per scenario, then "e2e on SERVER:
-# N passed, N failed", and exits non-zero when any failed.
+# where. --scale runs the program on a desktop of scale N (1 to 4), set by
+# GDK_SCALE or, with :xft, by Xft.dpi (96 N) in the X server's resources,
+# on a screen N times as large; the scenarios then look for everything at
+# N times its size. Prints one PASS or FAIL line per scenario, then "e2e on
+# SERVER: N passed, N failed", and exits non-zero when any failed.
 set -uo pipefail
 
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -26,7 +29,8 @@ while [ $# -gt 0 ]; do
     --soak) SOAK_SECONDS=$2; shift 2 ;;
     --server) export E2E_SOUND_SERVER=$2; shift 2 ;;
     --keep) export RIG_KEEP=1; shift ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    --scale) SCALE_ARG=$2; shift 2 ;;
+    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
     -*) echo "run-e2e.sh: unknown option $1" >&2; exit 2 ;;
     *)
       if [ ${#WANTED[@]} -eq 0 ] && [ -d "$1" ] && [ "$BUILD_DIR" = "$SOURCE_DIR/build" ] \
@@ -38,6 +42,24 @@ while [ $# -gt 0 ]; do
       shift ;;
   esac
 done
+
+# The desktop's scale: S device pixels to each of the program's, and how
+# the desktop says so.
+SCALE_ARG=${SCALE_ARG:-1}
+S=${SCALE_ARG%%:*}
+SCALE_BY=gdk; [ "$SCALE_ARG" != "${SCALE_ARG%%:xft}" ] && SCALE_BY=xft
+case $S in 1|2|3|4) ;; *) echo "run-e2e.sh: --scale takes 1 to 4" >&2; exit 2 ;; esac
+unset GDK_SCALE
+[ "$S" -gt 1 ] && [ "$SCALE_BY" = gdk ] && export GDK_SCALE=$S
+export E2E_SCALE=$S
+# A desktop at scale S has S times the pixels each way, so that the menus
+# have the room they have at scale 1.
+export RIG_SCREEN=$((1024 * S))x$((768 * S))
+# A coordinate of the program's on the screen: its first device pixel, or
+# with "last" its last.
+px() { echo $(( $1 * S + ${2:+S - 1} + 0 )); }
+# The screen's box of the window's box X0 Y0 X1 Y1 (inclusive).
+on_screen() { echo $((WX + $(px "$1"))) $((WY + $(px "$2"))) $((WX + $(px "$3" last))) $((WY + $(px "$4" last))); }
 
 APP_BIN=${E2E_PROGRAM:-$BUILD_DIR/app/belvo}
 NOBG_BIN=$BUILD_DIR/tests/e2e/belvo-nobg
@@ -136,7 +158,7 @@ app_wait_window() {
   fi
   # Under a window manager the window may be moved to its asked place
   # after it is first shown; the start scenario checks where it ends up.
-  if rig_wait_for 3 eval 'rig_geometry "$APP_WID" && [ "$RIG_X,$RIG_Y" = "100,100" ]'; then
+  if rig_wait_for 3 eval 'rig_geometry "$APP_WID" && [ "$RIG_X,$RIG_Y" = "$(px 100),$(px 100)" ]'; then
     app_fields_drawn
   fi
 }
@@ -148,14 +170,15 @@ app_fields_drawn() {
   rig_geometry "$APP_WID" || return 1
   WX=$RIG_X WY=$RIG_Y
   rig_shot "$RIG_DIR/shot.ppm" || return 1
-  [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((WX + 46)) $((WY + 10)))" = "96 96 96" ] || return 1
-  [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((WX + 46)) $((WY + 40)))" = "96 96 96" ] || return 1
+  [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((WX + $(px 46))) $((WY + $(px 10))))" = "96 96 96" ] || return 1
+  [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((WX + $(px 46))) $((WY + $(px 40))))" = "96 96 96" ] || return 1
   local shot=$RIG_DIR/shot.ppm
+  # In the program's pixels: the runs are S times as long on the screen.
   VOL_L=46 VOL_T=10 NOTE_L=46 NOTE_T=40
-  VOL_R=$(( 46 + $("$RIG_LOOK" run "$shot" $((WX + 46)) $((WY + 10)) 1 0) - 1 ))
-  VOL_B=$(( 10 + $("$RIG_LOOK" run "$shot" $((WX + 46)) $((WY + 10)) 0 1) - 1 ))
-  NOTE_R=$(( 46 + $("$RIG_LOOK" run "$shot" $((WX + 46)) $((WY + 40)) 1 0) - 1 ))
-  NOTE_B=$(( 40 + $("$RIG_LOOK" run "$shot" $((WX + 46)) $((WY + 40)) 0 1) - 1 ))
+  VOL_R=$(( 46 + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 10))) 1 0) / S - 1 ))
+  VOL_B=$(( 10 + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 10))) 0 1) / S - 1 ))
+  NOTE_R=$(( 46 + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 40))) 1 0) / S - 1 ))
+  NOTE_B=$(( 40 + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 40))) 0 1) / S - 1 ))
 }
 
 # The box, in screen coordinates, where FIELD (volume or note) shows its
@@ -163,9 +186,9 @@ app_fields_drawn() {
 label_box() {
   local field=$1
   if [ "$field" = volume ]; then
-    echo $((WX + VOL_L + 2)) $((WY + VOL_T + 2)) $((WX + VOL_R - 16)) $((WY + VOL_B - 2))
+    echo $((WX + $(px $((VOL_L + 2))))) $((WY + $(px $((VOL_T + 2))))) $((WX + $(px $((VOL_R - 16)) last))) $((WY + $(px $((VOL_B - 2)) last)))
   else
-    echo $((WX + NOTE_L + 2)) $((WY + NOTE_T + 2)) $((WX + NOTE_R - 16)) $((WY + NOTE_B - 2))
+    echo $((WX + $(px $((NOTE_L + 2))))) $((WY + $(px $((NOTE_T + 2))))) $((WX + $(px $((NOTE_R - 16)) last))) $((WY + $(px $((NOTE_B - 2)) last)))
   fi
 }
 
@@ -221,7 +244,7 @@ menu_drawn() {
   rig_shot "$RIG_DIR/shot.ppm" || return 1
   rig_geometry "$MENU_WID" || return 1
   [ "$MX,$MY ${MW}x$MH" = "$RIG_X,$RIG_Y ${RIG_W}x$RIG_H" ] || return 1
-  case $(rig_pixel "$RIG_DIR/shot.ppm" $((MX + MW - 4)) $((MY + MH / 2))) in
+  case $(rig_pixel "$RIG_DIR/shot.ppm" $((MX + MW - $(px 4))) $((MY + MH / 2))) in
     "216 216 216"|"144 144 144") return 0 ;;
   esac
   return 1
@@ -233,7 +256,7 @@ wait_menu_closed() {  # HOW
 
 row_highlighted() {  # Y: the menu's row at screen row Y shows the highlight
   rig_shot "$RIG_DIR/shot.ppm" || return 1
-  [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((MX + MW - 4)) "$1")" = "144 144 144" ]
+  [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((MX + MW - $(px 4))) "$1")" = "144 144 144" ]
 }
 
 field_row() { [ "$1" = volume ] && echo $((VOL_T + 8)) || echo $((NOTE_T + 8)); }
@@ -242,9 +265,10 @@ field_item() {  # FIELD INDEX
   if [ "$1" = volume ]; then echo "${VOLUME_ITEMS[$2]}"; else echo "${NOTE_ITEMS[$2]}"; fi
 }
 
-# The menu's rows share its height evenly, less a frame above and below.
+# The menu's rows share its height evenly (in whole rows of the program's
+# pixels), less a frame above and below.
 menu_row_y() {  # INDEX COUNT: the row's middle, in the menu's coordinates
-  local pitch=$(( MH / $2 ))
+  local pitch=$(( MH / S / $2 * S ))
   echo $(( (MH - pitch * $2) / 2 + pitch * $1 + pitch / 2 ))
 }
 
@@ -254,7 +278,7 @@ pick_mouse() {  # FIELD INDEX
   local field=$1 index=$2 count
   count=$(field_count "$field")
   menu_closed || { fail "a menu was already open before picking"; return 1; }
-  xdotool mousemove $((WX + 70)) $((WY + $(field_row "$field"))) click 1
+  xdotool mousemove $((WX + $(px 70))) $((WY + $(px "$(field_row "$field")"))) click 1
   wait_menu_open "a click on the $field field" || return 1
   # Point at the row, see it highlighted, click.
   local row_y=$((MY + $(menu_row_y "$index" "$count")))
@@ -466,16 +490,18 @@ expect_no_click() {  # WHAT FROM TO MAX_HZ
 scenario_start() {
   app_start
   app_wait_window || return 1
-  rig_wait_for 3 eval 'rig_geometry "$APP_WID" && [ "$RIG_X,$RIG_Y" = "100,100" ]' \
+  rig_wait_for 3 eval 'rig_geometry "$APP_WID" && [ "$RIG_X,$RIG_Y" = "$(px 100),$(px 100)" ]' \
     || fail "the window's content is at $RIG_X,$RIG_Y, not 100,100" || return 1
   app_fields_drawn || fail "the window moved after it was drawn" || return 1
-  [ "${RIG_W}x$RIG_H" = "131x71" ] || fail "the window is ${RIG_W}x$RIG_H, not 131x71" || return 1
+  local size
+  size="$(px 131)x$(px 71)"
+  [ "${RIG_W}x$RIG_H" = "$size" ] || fail "the window is ${RIG_W}x$RIG_H, not $size" || return 1
   local name hints
   name=$(xprop -id "$APP_WID" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = //p')
   [ "$name" = '"Belvo v0.6"' ] || fail "the title is ${name:-unset}, not \"Belvo v0.6\"" || return 1
   hints=$(xprop -id "$APP_WID" WM_NORMAL_HINTS)
-  echo "$hints" | grep -q 'minimum size: 131 by 71' && echo "$hints" | grep -q 'maximum size: 131 by 71' \
-    || fail "the window is resizable: its size hints do not hold it at 131x71 ($(echo "$hints" | tail -n +2 | tr -s '\t\n' '  '))" || return 1
+  echo "$hints" | grep -q "minimum size: $(px 131) by $(px 71)" && echo "$hints" | grep -q "maximum size: $(px 131) by $(px 71)" \
+    || fail "the window is resizable: its size hints do not hold it at $size ($(echo "$hints" | tail -n +2 | tr -s '\t\n' '  '))" || return 1
   if xprop -id "$APP_WID" _NET_WM_ALLOWED_ACTIONS | grep -q _NET_WM_ACTION_RESIZE; then
     fail "the window manager offers to resize the window"; return 1
   fi
@@ -488,19 +514,23 @@ scenario_start() {
   local box
   for box in "${strip[@]}"; do
     set -- $box
-    out=$("$RIG_LOOK" uniform "$shot" $((WX + $1)) $((WY + $2)) $((WX + $3)) $((WY + $4)) 205 205 205) \
+    # shellcheck disable=SC2046
+    out=$("$RIG_LOOK" uniform "$shot" $(on_screen "$1" "$2" "$3" "$4") 205 205 205) \
       || fail "the grey strip at columns $1..$3, rows $2..$4: $out" || return 1
   done
   local ink
-  ink=$("$RIG_LOOK" dark "$shot" $((WX + 5)) $((WY + 17)) $((WX + 38)) $((WY + 23)))
+  # shellcheck disable=SC2046
+  ink=$("$RIG_LOOK" dark "$shot" $(on_screen 5 17 38 23))
   [ "$ink" -ge 40 ] || fail "the caption \"Volume:\" (rows 17..23, columns 5..38) has $ink dark pixels" || return 1
-  ink=$("$RIG_LOOK" dark "$shot" $((WX + 15)) $((WY + 47)) $((WX + 38)) $((WY + 53)))
+  # shellcheck disable=SC2046
+  ink=$("$RIG_LOOK" dark "$shot" $(on_screen 15 47 38 53))
   [ "$ink" -ge 30 ] || fail "the caption \"Note:\" (rows 47..53, columns 15..38) has $ink dark pixels" || return 1
   local -a white=( "43 0 130 9" "43 0 45 70" "43 28 130 39" "43 58 130 70" "$((VOL_R + 1)) 10 130 27" "$((NOTE_R + 1)) 40 130 57" )
   for box in "${white[@]}"; do
     set -- $box
     [ "$1" -le "$3" ] || continue
-    out=$("$RIG_LOOK" uniform "$shot" $((WX + $1)) $((WY + $2)) $((WX + $3)) $((WY + $4)) 255 255 255) \
+    # shellcheck disable=SC2046
+    out=$("$RIG_LOOK" uniform "$shot" $(on_screen "$1" "$2" "$3" "$4") 255 255 255) \
       || fail "the white area at columns $1..$3, rows $2..$4: $out" || return 1
   done
   [ "$VOL_B" = 27 ] || fail "the volume field's outline ends at row $VOL_B, not 27" || return 1
@@ -510,7 +540,8 @@ scenario_start() {
   for box in "$VOL_L $VOL_T $VOL_R $VOL_T" "$VOL_L $VOL_B $VOL_R $VOL_B" "$VOL_R $VOL_T $VOL_R $VOL_B" \
       "$NOTE_L $NOTE_T $NOTE_R $NOTE_T" "$NOTE_L $NOTE_B $NOTE_R $NOTE_B" "$NOTE_L $NOTE_T $NOTE_L $NOTE_B" "$NOTE_R $NOTE_T $NOTE_R $NOTE_B"; do
     set -- $box
-    out=$("$RIG_LOOK" uniform "$shot" $((WX + $1)) $((WY + $2)) $((WX + $3)) $((WY + $4)) 96 96 96) \
+    # shellcheck disable=SC2046
+    out=$("$RIG_LOOK" uniform "$shot" $(on_screen "$1" "$2" "$3" "$4") 96 96 96) \
       || fail "a field's outline from ($1,$2) to ($3,$4): $out" || return 1
   done
   expect_label volume "Mute" || return 1
@@ -542,22 +573,22 @@ scenario_menus() {
   local field count i out top misplaced=""
   for field in volume note; do
     count=$(field_count "$field")
-    xdotool mousemove $((WX + 70)) $((WY + $(field_row "$field"))) click 1
+    xdotool mousemove $((WX + $(px 70))) $((WY + $(px "$(field_row "$field")"))) click 1
     wait_menu_open "a click on the $field field" || return 1
     # Away from the menu, so that no row is highlighted.
     xdotool mousemove $((WX + 10)) $((WY + 10))
     rig_shot "$RIG_DIR/menu.ppm"
     for (( i = 0; i < count; i++ )); do
-      local pitch=$(( MH / count )) y
+      local pitch=$(( MH / S / count * S )) y
       y=$(( MY + (MH - pitch * count) / 2 + pitch * i ))
-      out=$("$RIG_LOOK" label "$RIG_DIR/menu.ppm" $((MX + 2)) "$y" $((MX + MW - 3)) $((y + pitch - 1)) "$(field_item "$field" "$i")") \
+      out=$("$RIG_LOOK" label "$RIG_DIR/menu.ppm" $((MX + $(px 2))) "$y" $((MX + MW - $(px 3))) $((y + pitch - 1)) "$(field_item "$field" "$i")") \
         || fail "row $i of the $field menu $(echo "$out" | head -n1 | sed 's/: it shows$//') (shown, then wanted: $(echo "$out" | tail -n +2 | tr '\n' ' '))" || return 1
     done
     key Escape
     wait_menu_closed "Escape" || return 1
-    [ "$field" = volume ] && top=$((WY + VOL_B + 1)) || top=$((WY + NOTE_B + 1))
-    if [ "$MX" != $((WX + 46)) ] || [ "$MY" -lt "$top" ] || [ "$MY" -gt $((top + 2)) ]; then
-      misplaced+="${misplaced:+; }the $field menu opened at $MX,$MY, not right below its field (at $((WX + 46)),$top)"
+    [ "$field" = volume ] && top=$((WY + $(px $((VOL_B + 1))))) || top=$((WY + $(px $((NOTE_B + 1)))))
+    if [ "$MX" != $((WX + $(px 46))) ] || [ "$MY" -lt "$top" ] || [ "$MY" -gt $((top + $(px 2))) ]; then
+      misplaced+="${misplaced:+; }the $field menu opened at $MX,$MY, not right below its field (at $((WX + $(px 46))),$top)"
     fi
   done
   [ -z "$misplaced" ] || fail "$misplaced (the window's content is at $WX,$WY)" || return 1
@@ -608,7 +639,7 @@ scenario_mouse() {
   expect_silent "the empty row" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" -60 || return 1
 
   # Press on the field, drag to a row, let go: a pick in one movement.
-  xdotool mousemove $((WX + 70)) $((WY + $(field_row note))) mousedown 1
+  xdotool mousemove $((WX + $(px 70))) $((WY + $(px "$(field_row note)"))) mousedown 1
   if ! wait_menu_open "pressing on the note field"; then xdotool mouseup 1; return 1; fi
   xdotool mousemove $((MX + MW / 2)) $((MY + $(menu_row_y 2 13)))
   xdotool mousemove $((MX + MW / 2 + 1)) $((MY + $(menu_row_y 2 13))) mouseup 1
@@ -1220,6 +1251,10 @@ if ! rig_start; then
   rig_start || { echo "FAIL rig: the X server, window manager or sound server did not start"; exit 1; }
 fi
 rig_record_start "$RIG_DIR/rec.wav" || { echo "FAIL rig: the sink's monitor cannot be recorded"; exit 1; }
+if [ "$S" -gt 1 ] && [ "$SCALE_BY" = xft ]; then
+  xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "$(printf 'Xft.dpi:\t%d\n' $((96 * S)))" \
+    || { echo "FAIL rig: cannot set Xft.dpi in the X server's resources"; exit 1; }
+fi
 
 [ ${#WANTED[@]} -gt 0 ] || WANTED=("${ALL[@]}")
 for name in "${WANTED[@]}"; do

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include <Handler.h>
 #include <Looper.h>
 #include <Message.h>
@@ -132,6 +134,58 @@ Rgb(uint8 r, uint8 g, uint8 b)
 {
 	return (uint32(r) << 16) | (uint32(g) << 8) | b;
 }
+
+// A test run at each desktop scale it is given: the windows it makes are
+// that many device pixels to their one on each side.
+class AtScale : public testing::TestWithParam<int32> {
+protected:
+	void SetUp() override { BPrivate::Headless::SetScale(GetParam()); }
+	void TearDown() override { BPrivate::Headless::SetScale(1); }
+};
+
+// What a window shows, read once, by the window's own pixels at a scale.
+class Shot {
+public:
+	Shot(BWindow* window, int32 scale)
+		:
+		fScale(scale)
+	{
+		BPrivate::Headless::Snapshot(BPrivate::DisplayIdOf(window), &fPixels,
+			&fWidth, &fHeight);
+	}
+
+	int32 Width() const { return fWidth; }
+	int32 Height() const { return fHeight; }
+
+	// The colour of the window's pixel (x, y) when its whole square of
+	// device pixels shows it, else kMixed.
+	static constexpr uint32 kMixed = 0xff000000u;
+	uint32 At(int32 x, int32 y) const
+	{
+		uint32 color = Device(x * fScale, y * fScale);
+		for (int32 dy = 0; dy < fScale; dy++) {
+			for (int32 dx = 0; dx < fScale; dx++) {
+				if (Device(x * fScale + dx, y * fScale + dy) != color)
+					return kMixed;
+			}
+		}
+		return color;
+	}
+
+	// A device pixel's colour, 0 outside the window.
+	uint32 Device(int32 x, int32 y) const
+	{
+		if (x < 0 || y < 0 || x >= fWidth || y >= fHeight)
+			return 0;
+		return fPixels[size_t(y) * fWidth + x] & 0x00ffffff;
+	}
+
+private:
+	int32 fScale;
+	std::vector<uint32> fPixels;
+	int32 fWidth = 0;
+	int32 fHeight = 0;
+};
 
 } // namespace KitTest
 

@@ -54,6 +54,23 @@ PixelBoxOf(const BRect& rect)
 		PixelOf(rect.bottom) };
 }
 
+// The device pixels that a box of the kits' pixels covers at `scale`
+// (device pixels to the kits' one on each side). Held well inside int32,
+// so that the coordinates of far-off drawing cannot overflow.
+inline ClipBox
+ScaledBox(const ClipBox& box, int32 scale)
+{
+	if (scale == 1)
+		return box;
+	const int64 limit = int64(1) << 29;
+	auto scaled = [&](int32 value, int32 extra) {
+		return int32(std::max(-limit, std::min(limit,
+			int64(value) * scale + extra)));
+	};
+	return ClipBox{ scaled(box.left, 0), scaled(box.top, 0),
+		scaled(box.right, scale - 1), scaled(box.bottom, scale - 1) };
+}
+
 struct Canvas {
 	uint32* pixels = nullptr;
 	int32 width = 0;

@@ -72,9 +72,14 @@ public:
 	// window's front buffer and asks the display thread to show it.
 	void Present(DisplayWindowId id, const Canvas& source, const ClipBox& box);
 
+	// How many device pixels the kits' one pixel takes on each side: the
+	// desktop's scale, read once when the display opened.
+	int32 Scale() const { return fScale; }
+
+	// In device pixels.
 	BRect ScreenFrame();
-	// The default display's screen frame, or FallbackScreenFrame() while
-	// no display runs.
+	// The default display's screen frame in the kits' pixels (the device's
+	// divided by Scale()), or FallbackScreenFrame() while no display runs.
 	static BRect DefaultScreenFrame();
 
 	// Waits until every request made before the call has been carried out.
@@ -85,6 +90,9 @@ public:
 	void RunOnDisplayThread(std::function<void(DisplayBackend&)> function);
 	// Delivers an event to its window's client, as the display thread does.
 	void Deliver(const DisplayEvent& event);
+	// The scale the windows made from now on take, as if the desktop had
+	// said so.
+	void OverrideScale(int32 scale) { fScale = scale; }
 
 	std::shared_ptr<FrontBuffer> FrontBufferOf(DisplayWindowId id);
 
@@ -117,6 +125,7 @@ private:
 	DisplayWindowId fNextId = 1;
 
 	BRect fScreenFrame;
+	std::atomic<int32> fScale{1};
 };
 
 } // namespace BPrivate

@@ -88,6 +88,8 @@ public:
 	virtual void Wake() = 0;
 
 	virtual BRect ScreenFrame() = 0;
+	// The desktop's scale (see DesktopScale.h), asked once, after Open().
+	virtual int32 DesktopScale() = 0;
 
 	// On failure says why in one line on stderr and returns false; the
 	// calls for that id that follow do nothing.

@@ -25,6 +25,7 @@ struct WindowState {
 	int32 raised = 0;      // how often it was asked to come to the front
 	int32 presents = 0;    // how many boxes were shown
 	bool hasIcon = false;
+	int32 iconWidth = 0;   // in pixels, as the window manager gets it
 };
 
 // The windows that exist now, oldest first. Call Sync() first to see the
@@ -54,6 +55,10 @@ void Activate(DisplayWindowId id, bool active);
 
 // Waits until the display thread has done everything asked of it so far.
 void Sync();
+
+// The desktop's scale for the windows made from now on (1 to 4); the
+// display starts with GDK_SCALE's.
+void SetScale(int32 scale);
 
 } // namespace Headless
 } // namespace BPrivate

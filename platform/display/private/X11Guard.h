@@ -8,6 +8,8 @@
 #ifndef _PRIVATE_X11_GUARD_H
 #define _PRIVATE_X11_GUARD_H
 
+#include <string>
+
 namespace BPrivate {
 
 // Before SDL's X11 driver starts, whenever DISPLAY names an X server.
@@ -22,6 +24,12 @@ bool InstallX11Handlers();
 // that announces itself through _NET_SUPPORTING_WM_CHECK. Without one,
 // nothing ever gives a window the keyboard focus but the window itself.
 bool X11WindowManagerRunning(void* xdisplay);
+
+// The X server's resource string (RESOURCE_MANAGER, what xrdb loaded), or
+// an empty one when there is none or libX11 cannot be loaded. Asked over a
+// connection of its own, opened and closed here, since SDL shows its own
+// only through a window.
+std::string X11ResourceString();
 
 } // namespace BPrivate
 

@@ -1,5 +1,7 @@
 /*
- * Puts a bitmap's pixels into a window's canvas, unscaled.
+ * Puts a bitmap's pixels into a window's canvas, unscaled or blown up by a
+ * whole factor (each bitmap pixel a square of `scale` canvas pixels, as the
+ * desktop's scale asks; nothing is smoothed).
  *
  * How each colour space is put down:
  *   B_RGB32   copied, opaque (the unused fourth byte is ignored);
@@ -21,7 +23,7 @@ namespace BPrivate {
 
 // The bitmap's top-left pixel lands on (destX, destY) of the canvas.
 void DrawBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
-	int32 destX, int32 destY);
+	int32 destX, int32 destY, int32 scale = 1);
 
 // One copy of the bitmap sits with its top-left pixel on (originX,
 // originY). With B_TILE_BITMAP_X in `options` copies repeat to the left and
@@ -29,7 +31,7 @@ void DrawBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
 // B_TILE_BITMAP) across the whole clip; with neither only the one copy is
 // drawn.
 void TileBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
-	int32 originX, int32 originY, uint32 options);
+	int32 originX, int32 originY, uint32 options, int32 scale = 1);
 
 } // namespace BPrivate
 

@@ -10,6 +10,13 @@
  * by the origin. It remembers the box of pixels it touched, so that drawing
  * outside an update can show just that.
  *
+ * At a scale above 1 (the desktop's, see DesktopScale.h) the canvas is in
+ * device pixels and each of the kits' pixels is a square of `scale` device
+ * pixels: coordinates, the origin and the pixels of X() and Y() stay the
+ * kits', while the clip, Touch(), Plot() and FillBox() are in the canvas's
+ * own pixels. Lines and frames come out `scale` thick, text is rendered at
+ * the scaled size, bitmaps are blown up by whole pixels.
+ *
  * Bitmaps are put down by BitmapPainter's functions, which keep the same
  * promise and serve on their own where no painter is needed.
  */
@@ -29,7 +36,7 @@ namespace BPrivate {
 class Painter {
 public:
 	Painter(Canvas& canvas, const ClipBox& clip, int32 originX = 0,
-		int32 originY = 0);
+		int32 originY = 0, int32 scale = 1);
 
 	// False when nothing can be drawn: no pixels, or an empty clip.
 	bool IsValid() const { return fValid; }
@@ -41,18 +48,23 @@ public:
 	void SetDrawingMode(drawing_mode mode) { fDrawingMode = mode; }
 
 	// The canvas pixel of a coordinate, and a coordinate in the canvas's
-	// own (unrounded) terms.
+	// own (unrounded) terms, both before scaling.
 	int32 X(float x) const { return PixelOf(x) + fOriginX; }
 	int32 Y(float y) const { return PixelOf(y) + fOriginY; }
 	float CanvasX(float x) const { return x + fOriginX; }
 	float CanvasY(float y) const { return y + fOriginY; }
+	// The canvas's pixels that a box of X() and Y() pixels covers.
+	ClipBox DeviceBox(const ClipBox& box) const
+		{ return ScaledBox(box, fScale); }
+	int32 Scale() const { return fScale; }
 
 	// What has been drawn so far, within the clip; empty if nothing.
 	const ClipBox& Touched() const { return fTouched; }
 	// Counts `box` (canvas pixels) as drawn.
 	void Touch(ClipBox box);
 
-	// The pixel at (x, y) of the canvas, by the pattern and drawing mode.
+	// The pixel at (x, y) of the canvas, by the pattern and drawing mode;
+	// the pattern's cells are pixels before scaling.
 	void Plot(int32 x, int32 y, const pattern& fill);
 	// A box of canvas pixels.
 	void FillBox(ClipBox box, const pattern& fill);
@@ -83,6 +95,7 @@ private:
 	ClipBox fTouched = { 0, 0, -1, -1 };
 	int32 fOriginX;
 	int32 fOriginY;
+	int32 fScale;
 	bool fValid;
 	rgb_color fHighColor = { 0, 0, 0, 255 };
 	rgb_color fLowColor = { 255, 255, 255, 255 };

@@ -1,6 +1,7 @@
 /*
  * A window's end of the display thread: the window system's events for one
- * window, turned into messages on that window's queue.
+ * window, turned into messages on that window's queue, in the window's own
+ * pixels: the device's divided by the scale.
  */
 #ifndef _PRIVATE_WINDOW_DISPLAY_CLIENT_H
 #define _PRIVATE_WINDOW_DISPLAY_CLIENT_H
@@ -13,13 +14,15 @@ namespace BPrivate {
 
 class WindowDisplayClient : public DisplayClient {
 public:
-	explicit WindowDisplayClient(BWindow* window) : fWindow(window) {}
+	WindowDisplayClient(BWindow* window, int32 scale)
+		: fWindow(window), fScale(scale) {}
 
 	// On the display thread: posts the event to the window.
 	void DisplayEventArrived(const DisplayEvent& event) override;
 
 private:
 	BWindow* fWindow;
+	int32 fScale;
 };
 
 } // namespace BPrivate

@@ -187,14 +187,24 @@ TEST(DrawingTest, ABitmapWiderThanItsViewShowsItsFirstColumns)
 	Close(shown);
 }
 
-TEST(DrawingTest, ShapesCoverTheirInclusivePixels)
+// At scale 2 each of the window's pixels is a square of 2 x 2 on the
+// display: shapes cover their doubled area exactly.
+using ScaledDrawingTest = KitTest::AtScale;
+INSTANTIATE_TEST_SUITE_P(Scales, ScaledDrawingTest, testing::Values(1, 2));
+
+TEST_P(ScaledDrawingTest, ShapesCoverTheirInclusivePixels)
 {
 	Watchdog watchdog(20s, "Shapes");
+	int32 scale = GetParam();
 	BWindow* window = NewWindow("shapes");
 	PaintingView* view = new PaintingView(BRect(10, 10, 60, 30));
 	window->AddChild(view);
 	Shown shown = ShowWindow(window);
-	auto at = [&](int32 x, int32 y) { return Pixel(window, 10 + x, 10 + y); };
+	KitTest::Shot shot(window, scale);
+	EXPECT_EQ(shot.Width(), 131 * scale);
+	EXPECT_EQ(shot.Height(), 71 * scale);
+	EXPECT_EQ(window->Bounds(), BRect(0, 0, 130, 70));
+	auto at = [&](int32 x, int32 y) { return shot.At(10 + x, 10 + y); };
 	uint32 white = Rgb(255, 255, 255);
 
 	EXPECT_EQ(at(2, 2), Rgb(255, 0, 0));
@@ -240,9 +250,10 @@ TEST(DrawingTest, OnlyTheInvalidatedBoxIsRedrawn)
 	Close(shown);
 }
 
-TEST(DrawingTest, TextSitsOnItsBaselineFromItsStartingPoint)
+TEST_P(ScaledDrawingTest, TextSitsOnItsBaselineFromItsStartingPoint)
 {
 	Watchdog watchdog(20s, "Text");
+	int32 scale = GetParam();
 	class TextView : public BView {
 	public:
 		TextView() : BView(BRect(0, 0, 130, 70), "text", B_FOLLOW_ALL_SIDES,
@@ -263,10 +274,14 @@ TEST(DrawingTest, TextSitsOnItsBaselineFromItsStartingPoint)
 	Shown shown = ShowWindow(window);
 	ASSERT_GT(view->width, 20);
 
-	int32 inkLeft = 1000, inkRight = -1, inkTop = 1000, inkBottom = -1;
-	for (int32 y = 0; y <= 70; y++) {
-		for (int32 x = 0; x <= 130; x++) {
-			if (Pixel(window, x, y) != Rgb(255, 255, 255)) {
+	// The ink's box on the display, and in the window's pixels (rounded
+	// down; the text is rendered at the device's size, so its edges need
+	// not fall on the squares' edges).
+	KitTest::Shot shot(window, scale);
+	int32 inkLeft = 100000, inkRight = -1, inkTop = 100000, inkBottom = -1;
+	for (int32 y = 0; y < shot.Height(); y++) {
+		for (int32 x = 0; x < shot.Width(); x++) {
+			if (shot.Device(x, y) != Rgb(255, 255, 255)) {
 				inkLeft = std::min(inkLeft, x);
 				inkRight = std::max(inkRight, x);
 				inkTop = std::min(inkTop, y);
@@ -274,12 +289,15 @@ TEST(DrawingTest, TextSitsOnItsBaselineFromItsStartingPoint)
 			}
 		}
 	}
-	EXPECT_GE(inkLeft, 19);
-	EXPECT_LE(inkLeft, 21);
-	EXPECT_LE(inkRight, 20 + int32(view->width) + 1);
-	EXPECT_GE(inkRight, 20 + int32(view->width) - 3);
-	EXPECT_GE(inkTop, 30 - int32(view->height.ascent) - 1);
-	EXPECT_LE(inkBottom, 30) << "\"Volume:\" has no descenders";
-	EXPECT_GE(inkBottom, 29);
+	EXPECT_GE(inkLeft / scale, 19);
+	EXPECT_LE(inkLeft / scale, 21);
+	EXPECT_LE(inkRight / scale, 20 + int32(view->width) + 1);
+	EXPECT_GE(inkRight / scale, 20 + int32(view->width) - 3);
+	EXPECT_GE(inkTop / scale, 30 - int32(view->height.ascent) - 1);
+	EXPECT_LE(inkBottom / scale, 30) << "\"Volume:\" has no descenders";
+	EXPECT_GE(inkBottom / scale, 29);
+	// Rendered at the device's size: the capital's foot stands on the
+	// baseline square's bottom row.
+	EXPECT_EQ(inkBottom % scale, scale - 1);
 	Close(shown);
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <AppDefs.h>
+#include <Bitmap.h>
 #include <Message.h>
 #include <View.h>
 #include <Window.h>
@@ -127,8 +128,15 @@ WaitUntil(const std::function<bool()>& condition)
 
 } // namespace
 
-TEST(WindowTest, FrameIsInclusiveAndBoundsStartAtZero)
+// At scale 2 the window is twice as large on the display, at twice the
+// position, and the pointer comes back in the window's own pixels; to the
+// program nothing changes.
+using ScaledWindowTest = KitTest::AtScale;
+INSTANTIATE_TEST_SUITE_P(Scales, ScaledWindowTest, testing::Values(1, 2));
+
+TEST_P(ScaledWindowTest, FrameIsInclusiveAndBoundsStartAtZero)
 {
+	int32 scale = GetParam();
 	BWindow* window = NewWindow("geometry");
 	EXPECT_EQ(window->Bounds(), BRect(0, 0, 130, 70));
 	EXPECT_EQ(window->Frame(), BRect(100, 100, 230, 170));
@@ -137,11 +145,13 @@ TEST(WindowTest, FrameIsInclusiveAndBoundsStartAtZero)
 	ASSERT_TRUE(Headless::FindWindow("geometry", &state));
 	EXPECT_FALSE(state.resizable);
 	EXPECT_FALSE(state.visible) << "a window is hidden until Show()";
+	EXPECT_EQ(state.frame, BRect(100 * scale, 100 * scale,
+		100 * scale + 131 * scale - 1, 100 * scale + 71 * scale - 1));
 	std::vector<uint32> pixels;
 	int32 width = 0, height = 0;
 	ASSERT_TRUE(Headless::Snapshot(state.id, &pixels, &width, &height));
-	EXPECT_EQ(width, 131);
-	EXPECT_EQ(height, 71);
+	EXPECT_EQ(width, 131 * scale);
+	EXPECT_EQ(height, 71 * scale);
 	KitTest::QuitWindow(window);
 	Headless::Sync();
 	EXPECT_FALSE(Headless::FindWindow("geometry", nullptr));
@@ -227,9 +237,15 @@ TEST(WindowTest, AWindowThatRefusesToQuitStays)
 	KitTest::QuitWindow(window);
 }
 
-TEST(WindowTest, MouseGoesToTheTopmostViewUnderThePointerInItsCoordinates)
+TEST_P(ScaledWindowTest,
+	MouseGoesToTheTopmostViewUnderThePointerInItsCoordinates)
 {
 	Watchdog watchdog(20s, "MouseRouting");
+	// Presses land on the first device pixel of the window's pixel,
+	// releases on its last.
+	int32 scale = GetParam();
+	auto first = [scale](float x) { return x * scale; };
+	auto last = [scale](float x) { return x * scale + scale - 1; };
 	Record record;
 	BWindow* window = NewWindow("mouse", B_NOT_RESIZABLE
 		| B_WILL_ACCEPT_FIRST_CLICK);
@@ -245,12 +261,14 @@ TEST(WindowTest, MouseGoesToTheTopmostViewUnderThePointerInItsCoordinates)
 	KitTest::Settle(window, marker);
 
 	uint32 id = DisplayIdOf(window);
-	Headless::MouseDown(id, 12, 12);   // parent only
-	Headless::MouseUp(id, 12, 12);
-	Headless::MouseDown(id, 35, 20);   // where lower and upper overlap
-	Headless::MouseUp(id, 200, 200);   // released far outside: still upper
-	Headless::MouseDown(id, 16, 16);   // lower alone
-	Headless::MouseUp(id, 16, 16);
+	Headless::MouseDown(id, first(12), first(12));   // parent only
+	Headless::MouseUp(id, last(12), last(12));
+	// Where lower and upper overlap.
+	Headless::MouseDown(id, first(35), first(20));
+	// Released far outside: still upper.
+	Headless::MouseUp(id, last(200), last(200));
+	Headless::MouseDown(id, first(16), first(16));   // lower alone
+	Headless::MouseUp(id, last(16), last(16));
 	KitTest::Settle(window, marker);
 
 	std::vector<std::string> expected = { "parent down 2,2", "parent up 2,2",
@@ -352,6 +370,19 @@ TEST(WindowTest, PostingToABusyWindowDoesNotWait)
 	EXPECT_TRUE(WaitUntil([&] { return posted.load(); }));
 	poster.join();
 	window->Quit();
+}
+
+TEST_P(ScaledWindowTest, TheIconIsBlownUpWithTheWindow)
+{
+	BWindow* window = NewWindow("icon");
+	BBitmap icon(BRect(0, 0, 31, 31), B_RGB32);
+	ASSERT_TRUE(icon.IsValid());
+	window->SetIcon(&icon);
+	Headless::Sync();
+	Headless::WindowState state;
+	ASSERT_TRUE(Headless::FindWindow("icon", &state));
+	EXPECT_EQ(state.iconWidth, 32 * GetParam());
+	KitTest::QuitWindow(window);
 }
 
 TEST(WindowTest, TitleAndIconReachTheDisplay)
