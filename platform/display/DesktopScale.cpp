@@ -26,23 +26,6 @@ IsDigit(char c)
 	return c >= '0' && c <= '9';
 }
 
-// GDK_SCALE: digits only, 1 to kMaxDesktopScale; 0 when absent or not so.
-int32
-ScaleFromGdk(const char* value)
-{
-	if (value == nullptr || value[0] == '\0')
-		return 0;
-	int32 scale = 0;
-	for (const char* c = value; *c != '\0'; c++) {
-		if (!IsDigit(*c))
-			return 0;
-		scale = scale * 10 + (*c - '0');
-		if (scale > kMaxDesktopScale)
-			return 0;
-	}
-	return scale;
-}
-
 // A resource's value, from `begin` to `end`: a positive decimal number
 // (digits, optionally a fraction) with blanks around it. 0 when not so.
 double
@@ -106,9 +89,25 @@ XftDpi(const char* resources)
 } // namespace
 
 int32
+GdkScaleFrom(const char* value)
+{
+	if (value == nullptr || value[0] == '\0')
+		return 0;
+	int32 scale = 0;
+	for (const char* c = value; *c != '\0'; c++) {
+		if (!IsDigit(*c))
+			return 0;
+		scale = scale * 10 + (*c - '0');
+		if (scale > kMaxDesktopScale)
+			return 0;
+	}
+	return scale;
+}
+
+int32
 DesktopScaleFrom(const char* gdkScale, const char* xResources)
 {
-	int32 scale = ScaleFromGdk(gdkScale);
+	int32 scale = GdkScaleFrom(gdkScale);
 	if (scale > 0)
 		return scale;
 	double dpi = XftDpi(xResources);

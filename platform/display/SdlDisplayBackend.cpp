@@ -231,11 +231,8 @@ public:
 	{
 		// Where GDK_SCALE decides, the X server is not asked.
 		const char* gdkScale = getenv("GDK_SCALE");
-		int32 scale = DesktopScaleFrom(gdkScale, nullptr);
-		if (scale > 1 || (gdkScale != nullptr && strcmp(gdkScale, "1") == 0)
-			|| fDriver != "x11") {
-			return scale;
-		}
+		if (GdkScaleFrom(gdkScale) != 0 || fDriver != "x11")
+			return DesktopScaleFrom(gdkScale, nullptr);
 		return DesktopScaleFrom(gdkScale, X11ResourceString().c_str());
 	}
 

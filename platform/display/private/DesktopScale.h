@@ -20,6 +20,9 @@ const int32 kMaxDesktopScale = 4;
 // that is not a number, zero, negative or beyond reason counts as absent,
 // which leaves scale 1; nothing is said about it.
 int32 DesktopScaleFrom(const char* gdkScale, const char* xResources);
+// GDK_SCALE's own answer: 1 to kMaxDesktopScale, or 0 when the value is
+// absent or not a whole number in that range (then Xft.dpi decides).
+int32 GdkScaleFrom(const char* gdkScale);
 
 } // namespace BPrivate
 
