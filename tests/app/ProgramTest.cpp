@@ -79,6 +79,9 @@ protected:
 		ASSERT_NE(mkdtemp(directory), nullptr);
 		fRuntimeDirectory = directory;
 		setenv("XDG_RUNTIME_DIR", directory, 1);
+		// The clicks below are at scale 1's pixels, whatever the desktop
+		// running the tests says.
+		unsetenv("GDK_SCALE");
 		fPreviousFactory = BPrivate::SetAudioDeviceFactory(
 			&ManualAudioDevice::Create);
 		fApp = new KestoApp;
