@@ -26,8 +26,9 @@ test_packages=(
   clang libclang-rt-14-dev
   desktop-file-utils appstream
   # the end-to-end tests and the performance budget: an X server, a window
-  # manager, input and screenshots, a sound server, SoX's play to compare
-  xvfb xauth x11-utils xdotool imagemagick openbox
+  # manager, input and screenshots, xrdb for the desktop's resources, a
+  # sound server, SoX's play to compare
+  xvfb xauth x11-utils x11-xserver-utils xdotool imagemagick openbox
   pulseaudio pulseaudio-utils sox bc procps libx11-dev
   # the same on PipeWire; SoX's play reaches pipewire-pulse through its
   # pulse driver

@@ -74,7 +74,7 @@ for tool in "$APP_BIN" "$NOBG_BIN" "$RIG_ANALYSE" "$RIG_LOOK" "$RIG_DROPOUTS"; d
 done
 SERVER_CMDS=(pulseaudio)
 [ "${E2E_SOUND_SERVER:-pulse}" = pipewire ] && SERVER_CMDS=(pipewire wireplumber pipewire-pulse pw-cli pw-metadata)
-for cmd in Xvfb openbox xdotool xprop xwininfo xmessage import "${SERVER_CMDS[@]}" pactl parec bc; do
+for cmd in Xvfb openbox xdotool xprop xrdb xwininfo xmessage import "${SERVER_CMDS[@]}" pactl parec bc; do
   if ! command -v "$cmd" >/dev/null; then
     echo "run-e2e.sh: $cmd is missing; run tools/install-deps.sh test" >&2
     exit 2
@@ -566,6 +566,34 @@ scenario_start() {
   expect_clean_exit
 }
 
+# A scale the desktop says badly (zero, negative, too large, not a number)
+# counts as none: the window is drawn at scale 1, and nothing is said of it.
+# Whatever the rig's own scale, the X server's resources are emptied for the
+# scenario and put back afterwards.
+scenario_bad_scale() {
+  local S=1 E2E_SCALE=1 resources value
+  export E2E_SCALE
+  resources=$(xrdb -query 2>/dev/null)
+  xrdb -remove 2>/dev/null
+  for value in GDK_SCALE=0 GDK_SCALE=-1 GDK_SCALE=abc GDK_SCALE=99 Xft.dpi:nonsense; do
+    if [ "${value%%:*}" = Xft.dpi ]; then
+      printf 'Xft.dpi:\t%s\n' "${value#*:}" | xrdb -nocpp -merge
+      APP_ENV=(-u GDK_SCALE)
+    else
+      APP_ENV=("$value")
+    fi
+    app_start
+    app_wait_window && rig_geometry "$APP_WID" \
+      && { [ "${RIG_W}x$RIG_H" = 131x71 ] || fail "with $value the window is ${RIG_W}x$RIG_H, not 131x71"; } \
+      && expect_label volume "Mute" && expect_clean_exit
+    xrdb -remove 2>/dev/null
+    [ -z "$SCEN_FAIL" ] || break
+    [ ! -s "$APP_LOG" ] || { fail "with $value the program said: $(head -n2 "$APP_LOG" | tr '\n' '|')"; break; }
+  done
+  [ -z "$resources" ] || printf '%s\n' "$resources" | xrdb -nocpp -load
+  [ -z "$SCEN_FAIL" ]
+}
+
 # The menus list their items in order and open right below their fields.
 scenario_menus() {
   app_start
@@ -724,6 +752,9 @@ scenario_about() {
   alert=$(rig_wait_window '^Belvo$' 5 "$APP_PID") || fail "F1 opened no window titled \"Belvo\" within 5 s" || return 1
   rig_geometry "$alert"
   local ax=$RIG_X ay=$RIG_Y aw=$RIG_W ah=$RIG_H text where
+  # The alert is 310 pixels wide, like every alert, at the desktop's scale.
+  [ "$aw" = "$(px 310)" ] && [ $((ah % S)) = 0 ] \
+    || fail "the alert is ${aw}x$ah, not $(px 310) wide and a whole number of the program's pixels high" || return 1
   rig_wait_for 3 eval '"$RIG_LOOK" find <(import -window root -depth 8 ppm:- 2>/dev/null) "by Ardley" $ax $ay $((ax + aw - 1)) $((ay + ah - 1)) 232 >/dev/null' \
     || fail "the alert shows no \"by Ardley\" button" || return 1
   rig_shot "$RIG_DIR/alert.ppm"
@@ -1196,7 +1227,7 @@ scenario_no_window_manager() {
 
 # --- running -------------------------------------------------------------------
 
-ALL=(start menus mouse keyboard about quit_wm quit_sigterm second_launch
+ALL=(start bad_scale menus mouse keyboard about quit_wm quit_sigterm second_launch
   no_display display_lost no_window_manager no_sound sound_server_restart sound_server_hangs
   default_sink no_background soak)
 
@@ -1251,8 +1282,10 @@ if ! rig_start; then
   rig_start || { echo "FAIL rig: the X server, window manager or sound server did not start"; exit 1; }
 fi
 rig_record_start "$RIG_DIR/rec.wav" || { echo "FAIL rig: the sink's monitor cannot be recorded"; exit 1; }
+# As a desktop session does at its start: Xft.dpi into the X server's
+# resources, by xrdb.
 if [ "$S" -gt 1 ] && [ "$SCALE_BY" = xft ]; then
-  xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "$(printf 'Xft.dpi:\t%d\n' $((96 * S)))" \
+  printf 'Xft.dpi:\t%d\n' $((96 * S)) | xrdb -nocpp -merge \
     || { echo "FAIL rig: cannot set Xft.dpi in the X server's resources"; exit 1; }
 fi
 
