@@ -502,6 +502,11 @@ scenario_start() {
   hints=$(xprop -id "$APP_WID" WM_NORMAL_HINTS)
   echo "$hints" | grep -q "minimum size: $(px 131) by $(px 71)" && echo "$hints" | grep -q "maximum size: $(px 131) by $(px 71)" \
     || fail "the window is resizable: its size hints do not hold it at $size ($(echo "$hints" | tail -n +2 | tr -s '\t\n' '  '))" || return 1
+  # The program's 32-pixel icon, at the size the window is drawn.
+  local icon
+  icon=$(xprop -id "$APP_WID" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | head -n1)
+  [ "$icon" = "Icon ($(px 32) x $(px 32))" ] \
+    || fail "the window's icon is ${icon:-not set}, not $(px 32)x$(px 32)" || return 1
   if xprop -id "$APP_WID" _NET_WM_ALLOWED_ACTIONS | grep -q _NET_WM_ACTION_RESIZE; then
     fail "the window manager offers to resize the window"; return 1
   fi
