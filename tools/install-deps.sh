@@ -23,7 +23,7 @@ deb_packages=(
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-dev
   desktop-file-utils appstream
   # the end-to-end tests and the performance budget: an X server, a window
   # manager, input and screenshots, xrdb for the desktop's resources, a
