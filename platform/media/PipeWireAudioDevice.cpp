@@ -37,6 +37,7 @@ namespace {
 
 #define BELVO_PIPEWIRE_FUNCTIONS(X) \
 	X(pw_init) \
+	X(pw_get_library_version) \
 	X(pw_thread_loop_new) \
 	X(pw_thread_loop_destroy) \
 	X(pw_thread_loop_start) \
@@ -100,6 +101,24 @@ PipeWireSocketExists()
 	}
 	return false;
 }
+
+}	// namespace
+
+// The library's version is "MAJOR.MINOR.MICRO"; anything unreadable is
+// taken for a current one.
+const char*
+PipeWireClientConfig(const char* libraryVersion)
+{
+	if (libraryVersion == nullptr)
+		return "client.conf";
+	char* end = nullptr;
+	long major = strtol(libraryVersion, &end, 10);
+	if (end == libraryVersion || *end != '.')
+		return "client.conf";
+	return major < 1 ? "client-rt.conf" : "client.conf";
+}
+
+namespace {
 
 const timespec kReconnectDelay = { 0, 500 * 1000 * 1000 };
 const timespec kRetryStreamDelay = { 1, 0 };
@@ -222,15 +241,19 @@ private:
 
 	pw_context* _NewContext()
 	{
-		// The real-time client configuration gives the data thread a
-		// real-time priority (asking the desktop's RealtimeKit when the
-		// process may not raise its own), so that a busy machine does not
-		// starve the tone. A leaner context of our own, without the session
-		// manager's and the metadata's modules, would save 0.4 MB, but its
-		// data thread would start before the real-time module could lift it.
+		// The client configuration must give the data thread a real-time
+		// priority (asking the desktop's RealtimeKit when the process may
+		// not raise its own), so that a busy machine does not starve the
+		// tone. Before 1.0 only client-rt.conf loads the real-time module;
+		// from 1.0 on the plain client.conf does, and asking for
+		// client-rt.conf earns a warning on the terminal at every start.
+		// A leaner context of our own, without the session manager's and
+		// the metadata's modules, would save 0.4 MB, but its data thread
+		// would start before the real-time module could lift it.
+		const char* config
+			= PipeWireClientConfig(fLibrary->pw_get_library_version());
 		return fLibrary->pw_context_new(fLoop,
-			fLibrary->pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf",
-				nullptr),
+			fLibrary->pw_properties_new(PW_KEY_CONFIG_NAME, config, nullptr),
 			0);
 	}
 

@@ -182,6 +182,26 @@ TEST(StreamPropertiesTest, NameIconAndRoleAsTheVolumeControlsShowThem)
 	}
 }
 
+TEST(PipeWireClientConfigTest, RealTimeConfigurationOnlyWhereTheLibraryHasOne)
+{
+	const struct {
+		const char* version;
+		const char* config;
+	} cases[] = {
+		{ "0.3.65", "client-rt.conf" },
+		{ "1.0.0", "client.conf" },
+		{ "1.4.2", "client.conf" },
+		{ "10.1", "client.conf" },
+		{ "", "client.conf" },
+		{ "garbage", "client.conf" },
+		{ nullptr, "client.conf" },
+	};
+	for (const auto& testCase : cases) {
+		EXPECT_STREQ(BPrivate::PipeWireClientConfig(testCase.version),
+			testCase.config) << (testCase.version != nullptr ? testCase.version : "(null)");
+	}
+}
+
 TEST(PulseBufferAttributesTest, ShortEnoughToHearAPickYetLeavingTheSinkItsShare)
 {
 	for (uint32 channels : { 1u, 2u, 6u }) {

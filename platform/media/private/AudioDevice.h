@@ -92,6 +92,12 @@ enum RoleSpelling { kPipeWireRole, kPulseAudioRole };
 std::vector<std::pair<std::string, std::string>> StreamProperties(
 	const char* streamName, RoleSpelling spelling);
 
+// The client configuration a PipeWire library of this version (as
+// pw_get_library_version gives it) loads the real-time module from:
+// "client-rt.conf" before 1.0, "client.conf" from 1.0 on, where the other
+// is deprecated and warned about.
+const char* PipeWireClientConfig(const char* libraryVersion);
+
 // The rates every back end asks for, and the most frames one render call
 // gets: longer buffers would make level changes glide faster than a
 // quarter second.
