@@ -175,6 +175,26 @@ default_access.properties["enable-flatpak-portal"] = false
 stream_defaults.properties["restore-target"] = false
 EOF
   echo 'bluez_monitor.enabled = false' >"$conf/wireplumber/bluetooth.lua.d/60-rig.lua"
+  # The same for WirePlumber 0.5 and later, which reads only SPA-JSON
+  # fragments (and 0.4 only the Lua files above): no hardware monitors, none
+  # of the session's D-Bus services, no remembered targets.
+  mkdir -p "$conf/wireplumber/wireplumber.conf.d"
+  cat >"$conf/wireplumber/wireplumber.conf.d/60-rig.conf" <<EOF
+wireplumber.profiles = {
+  main = {
+    hardware.audio = disabled
+    hardware.bluetooth = disabled
+    hardware.video-capture = disabled
+    support.reserve-device = disabled
+    support.portal-permissionstore = disabled
+    script.client.access-portal = disabled
+    support.logind = disabled
+  }
+}
+wireplumber.settings = {
+  node.stream.restore-target = false
+}
+EOF
 }
 
 rig_pipewire_start() {
