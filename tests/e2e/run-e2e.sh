@@ -568,7 +568,10 @@ scenario_start() {
   expect_range "the first second's frequency (Hz)" "$M_frequency_hz" 439.5 440.5 || return 1
   expect_range "the first second's peak (dBFS)" "$M_peak_dbfs" -140 -119 || return 1
   note "first second: $M_frequency_hz Hz, peak $M_peak_dbfs dBFS"
-  expect_clean_exit
+  expect_clean_exit || return 1
+  # A normal start and close is silent: a warning from a library (a
+  # deprecated setting, a missing file) shows a user something is wrong.
+  [ ! -s "$APP_LOG" ] || fail "the program wrote on a normal start: $(head -n3 "$APP_LOG" | tr '\n' '|')"
 }
 
 # A scale the desktop says badly (zero, negative, too large, not a number)
