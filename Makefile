@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 30
 E2E_SOAK_SECONDS ?= 180
 APP := build/app/belvo
 
-.PHONY: run test build deps test-deps unit-default unit-asan unit-tsan e2e package deb perf fuzz clean
+.PHONY: run test build deps test-deps unit-default unit-asan unit-tsan e2e package deb debian13 perf fuzz clean
 
 run: deps build
 	exec $(APP)
@@ -62,6 +62,13 @@ package: build
 	@tools/install-deps.sh deb
 	tools/build-deb.sh --werror build-deb
 	tests/package/check-package.sh build-deb build
+
+# What a newcomer on Debian 13 runs, in a fresh Debian 13 chroot of this
+# machine's (tools/debian13-check.sh; needs root): the dependencies, the
+# default build and its unit tests, the start, mouse and keyboard scenarios
+# on both sound servers, and the package check.
+debian13:
+	tools/debian13-check.sh
 
 # The performance budget beside SoX's play on both sound servers
 # (bench/perf-budget.sh); not part of `make test`, since its numbers depend

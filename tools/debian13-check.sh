@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# The Debian 13 leg of CI: what a newcomer on Debian 13 (trixie) runs, in a
+# fresh trixie chroot made from the archive this machine's apt already uses.
+#
+#   tools/debian13-check.sh [COMMIT]
+#
+# COMMIT (HEAD by default) is cloned into the chroot, where the leg runs
+# tools/install-deps.sh test, the default preset (warnings as errors) and
+# every unit test, the end-to-end scenarios start, mouse and keyboard on
+# PulseAudio and on PipeWire, and the package check (make package, lintian
+# included). Each step's time is printed, and the leg fails at the first
+# step that does.
+#
+# Runs as root (debootstrap, chroot and mounts need it). The minimal trixie
+# system is made once and kept in $BELVO_CHROOT_CACHE (/var/cache/belvo-ci
+# by default), made anew once it is a week old; each run works in a fresh
+# copy of it, so nothing one run installs is there for the next. apt's
+# downloads are kept beside it, so a later run fetches only what changed.
+# Inside, only /proc, /sys, /dev, /dev/pts and a private tmpfs on /dev/shm
+# are mounted, and all of them are unmounted again however the run ends; a
+# run killed outright is cleaned up by the next one.
+set -euo pipefail
+
+suite=trixie
+source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cache=${BELVO_CHROOT_CACHE:-/var/cache/belvo-ci}
+base=$cache/$suite
+root=$cache/$suite-run
+archives=$cache/$suite-archives
+max_age_days=7
+
+say() { printf 'debian13-check: %s\n' "$*" >&2; }
+
+if [ "$(id -u)" -ne 0 ]; then
+  say "must run as root (debootstrap, chroot and mounts need it)"
+  exit 2
+fi
+commit=$(git -C "$source_dir" rev-parse --verify "${1:-HEAD}^{commit}") || {
+  say "no commit ${1:-HEAD} in $source_dir"; exit 2; }
+
+mkdir -p "$cache"
+# One run at a time on a machine: they share the cache.
+exec 9>"$cache/lock"
+flock 9
+
+# Everything mounted under DIR, deepest first.
+mounts_under() {
+  awk -v dir="$1" '{ if ($5 == dir || index($5, dir "/") == 1) print $5 }' /proc/self/mountinfo \
+    | awk '{ print length($0), $0 }' | sort -rn | cut -d' ' -f2-
+}
+
+# Ends every process whose root is DIR (what a failed or killed run left
+# running there: X servers, sound servers, the program), then unmounts all
+# that is mounted under DIR.
+release() {
+  local dir=$1 pid link mount tries
+  for tries in 1 2 3; do
+    local found=0
+    for link in /proc/[0-9]*/root; do
+      pid=${link#/proc/}; pid=${pid%/root}
+      [ "$(readlink "$link" 2>/dev/null)" = "$dir" ] || continue
+      kill -KILL "$pid" 2>/dev/null && found=1
+    done
+    [ "$found" = 1 ] || break
+    sleep 0.5
+  done
+  while read -r mount; do
+    [ -n "$mount" ] || continue
+    umount "$mount" 2>/dev/null || umount -l "$mount" 2>/dev/null \
+      || say "could not unmount $mount"
+  done < <(mounts_under "$dir")
+}
+
+# Removes DIR once nothing is mounted under it; never follows a mount.
+remove_tree() {
+  local dir=$1
+  [ -e "$dir" ] || return 0
+  release "$dir"
+  if [ -n "$(mounts_under "$dir")" ]; then
+    say "$dir still has mounts; leaving it"
+    return 1
+  fi
+  rm -rf --one-file-system "$dir"
+}
+
+cleanup() {
+  local status=$?
+  trap - EXIT INT TERM
+  # The downloads, for the next run.
+  if [ -d "$root/var/cache/apt/archives" ]; then
+    find "$root/var/cache/apt/archives" -maxdepth 1 -name '*.deb' \
+      -exec cp -aln -t "$archives" {} + 2>/dev/null || true
+  fi
+  remove_tree "$root" || status=1
+  exit "$status"
+}
+
+# What an earlier run left behind, had it been killed outright.
+remove_tree "$root"
+remove_tree "$base.new"
+
+# The archive this machine's apt uses for Debian itself (not its security
+# archive): the first deb line or deb822 URIs of a Debian suite.
+mirror=${BELVO_DEBIAN_MIRROR:-}
+if [ -z "$mirror" ]; then
+  mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null \
+    | awk 'BEGIN { RS = ""; FS = "\n" }
+      /(^|\n)Types:[^\n]*deb([ \t]|$|\n)/ && !/debian-security/ {
+        for (i = 1; i <= NF; i++) if ($i ~ /^URIs:/) { split($i, u, /[ \t]+/); print u[2]; exit } }')
+fi
+if [ -z "$mirror" ]; then
+  mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null \
+    | awk '$1 == "deb" && $0 !~ /debian-security/ {
+        for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:/) { print $i; exit } }')
+fi
+[ -n "$mirror" ] || { say "found no Debian archive in /etc/apt; set BELVO_DEBIAN_MIRROR"; exit 2; }
+
+if ! command -v debootstrap >/dev/null; then
+  say "installing debootstrap"
+  DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
+fi
+
+started=$SECONDS
+step_started=$SECONDS
+step() { say "$1 ($((SECONDS - step_started)) s)"; step_started=$SECONDS; }
+
+# The minimal system, made anew once a week (and its downloads with it, so
+# that they do not pile up).
+if [ ! -f "$base/.made" ] || [ -n "$(find "$base/.made" -mtime +$((max_age_days - 1)) 2>/dev/null)" ]; then
+  say "making a minimal $suite system from $mirror"
+  remove_tree "$base"
+  rm -rf "$archives"
+  if ! debootstrap --variant=minbase "$suite" "$base.new" "$mirror" >"$cache/debootstrap.log" 2>&1; then
+    tail -n 20 "$cache/debootstrap.log" >&2
+    remove_tree "$base.new"
+    say "debootstrap failed; its log is $cache/debootstrap.log"
+    exit 1
+  fi
+  release "$base.new"
+  date -u +%FT%TZ >"$base.new/.made"
+  mv "$base.new" "$base"
+  step "made the $suite system"
+fi
+mkdir -p "$archives"
+
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+cp -a --reflink=auto "$base" "$root"
+find "$archives" -maxdepth 1 -name '*.deb' -exec cp -al -t "$root/var/cache/apt/archives" {} +
+cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+# A proxy the machine's apt is told to use, if any.
+apt-config dump 2>/dev/null | grep -E '^Acquire::[a-z]+::Proxy ' >"$root/etc/apt/apt.conf.d/90host-proxy" || true
+git clone --quiet --no-hardlinks "$source_dir" "$root/src/belvo"
+git -C "$root/src/belvo" checkout --quiet --detach "$commit"
+
+mount -t proc proc "$root/proc"
+mount --bind /sys "$root/sys"
+mount --make-private "$root/sys"
+mount --bind /dev "$root/dev"
+mount --make-private "$root/dev"
+mount --bind /dev/pts "$root/dev/pts"
+mount --make-private "$root/dev/pts"
+mount -t tmpfs -o mode=1777,nosuid,nodev shm "$root/dev/shm"
+step "copied the system and commit ${commit:0:12} into $root"
+
+# Runs a step in the chroot, as a newcomer's shell would, with nothing of
+# this machine's environment. Long output (every compiler line and test)
+# goes to a log, whose end is shown when the step fails.
+run_step() {  # WHAT COMMAND [quiet]
+  local what=$1 command=$2 log=$root/src/step.log
+  if [ "${3:-}" = quiet ]; then command="($command) >/src/step.log 2>&1"; fi
+  if ! chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+      HOME=/root LANG=C.UTF-8 TERM=dumb CI=true DEBIAN_FRONTEND=noninteractive \
+      /bin/bash -o pipefail -c "cd /src/belvo && $command"; then
+    [ "${3:-}" = quiet ] && tail -n 60 "$log" >&2
+    say "FAILED: $what"
+    return 1
+  fi
+  [ "${3:-}" = quiet ] && tail -n 2 "$log" >&2
+  step "$what"
+}
+
+run_step "tools/install-deps.sh test" 'tools/install-deps.sh test' quiet
+run_step "the default preset built, warnings as errors" \
+  'cmake --preset default && cmake --build --preset default' quiet
+run_step "the unit tests" 'ctest --preset default -j2' quiet
+run_step "e2e on PulseAudio" 'tests/e2e/run-e2e.sh build --server pulse start mouse keyboard'
+run_step "e2e on PipeWire" 'tests/e2e/run-e2e.sh build --server pipewire start mouse keyboard'
+run_step "make package" 'make package'
+say "Debian 13 passed in $((SECONDS - started)) s"
