@@ -1,5 +1,6 @@
 #include "Recording.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -119,9 +120,7 @@ Measure(const std::vector<float>& samples, double rate)
 	measures.frames = samples.size();
 
 	double sumSquares = 0;
-	double firstCrossing = -1;
-	double lastCrossing = -1;
-	int crossings = 0;
+	std::vector<double> crossings;	// upward, interpolated between frames
 	bool havePrevious = false;
 	float previous = 0;
 	for (size_t i = 0; i < samples.size(); i++) {
@@ -136,14 +135,8 @@ Measure(const std::vector<float>& samples, double rate)
 		if (havePrevious) {
 			measures.largestStep = std::max(measures.largestStep,
 				double(std::fabs(sample - previous)));
-			if (previous < 0 && sample >= 0) {
-				double t = (i - 1) + previous / double(previous - sample);
-				if (firstCrossing < 0)
-					firstCrossing = t;
-				else
-					crossings++;
-				lastCrossing = t;
-			}
+			if (previous < 0 && sample >= 0)
+				crossings.push_back((i - 1) + previous / double(previous - sample));
 		}
 		previous = sample;
 		havePrevious = true;
@@ -152,8 +145,29 @@ Measure(const std::vector<float>& samples, double rate)
 	size_t finite = samples.size() - measures.nonFinite;
 	if (finite > 0)
 		measures.rms = sqrt(sumSquares / finite);
-	if (crossings > 0)
-		measures.frequency = crossings * rate / (lastCrossing - firstCrossing);
+	// The tone's period is what most periods are. One that a glitch in the
+	// recording cut short or drew out (a dropout, a lost buffer, where the
+	// phase jumps) is left out, so that it does not pull the pitch; the
+	// rest are added up, so that the small errors of interpolating each
+	// crossing cancel out.
+	if (crossings.size() >= 2) {
+		std::vector<double> periods;
+		for (size_t i = 1; i < crossings.size(); i++)
+			periods.push_back(crossings[i] - crossings[i - 1]);
+		std::vector<double> sorted = periods;
+		std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2,
+			sorted.end());
+		double median = sorted[sorted.size() / 2];
+		double sum = 0;
+		size_t kept = 0;
+		for (double period : periods) {
+			if (std::fabs(period - median) <= 0.002 * median) {
+				sum += period;
+				kept++;
+			}
+		}
+		measures.frequency = kept * rate / sum;
+	}
 	if (measures.peak > 0)
 		measures.peakDbfs = 20 * log10(measures.peak);
 	if (measures.rms > 0)

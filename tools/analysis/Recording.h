@@ -31,7 +31,9 @@ std::vector<float> Stretch(const Recording& recording, double from, double to);
 struct Measures {
 	size_t frames = 0;
 	size_t nonFinite = 0;		// NaN or Inf samples
-	double frequency = 0;		// Hz, from upward zero crossings; 0 if none
+	double frequency = 0;		// Hz, from the periods between upward zero
+								// crossings, leaving out any a glitch cut
+								// short or drew out; 0 if none
 	double peak = 0;			// largest magnitude
 	double rms = 0;
 	double peakDbfs = -999;		// 20 log10 peak; -999 for silence
