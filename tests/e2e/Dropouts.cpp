@@ -26,7 +26,6 @@ DropoutReport
 FindDropouts(const std::vector<float>& samples, float loud)
 {
 	DropoutReport report;
-	std::vector<bool> edge(samples.size(), false);
 	size_t i = 0;
 	while (i < samples.size()) {
 		if (samples[i] != 0.0f) {
@@ -39,21 +38,52 @@ FindDropouts(const std::vector<float>& samples, float loud)
 		size_t before = i >= kNeighbourhood ? i - kNeighbourhood : 0;
 		if (i > 0 && end < samples.size()
 			&& LoudBetween(samples, before, i, loud)
-			&& LoudBetween(samples, end, end + kNeighbourhood, loud)) {
+			&& LoudBetween(samples, end, end + kNeighbourhood, loud))
 			report.dropouts.push_back(Dropout{ i, end - i });
-			edge[i] = true;
-			edge[end] = true;
-		}
 		i = end;
 	}
-	for (size_t n = 1; n < samples.size(); n++) {
-		if (edge[n] || !std::isfinite(samples[n])
-			|| !std::isfinite(samples[n - 1]))
-			continue;
-		report.largestStep = std::max(report.largestStep,
-			double(std::fabs(samples[n] - samples[n - 1])));
-	}
+	report.largestStep = LargestStepWithin(samples, 0, samples.size(), report);
 	return report;
+}
+
+double
+LargestStepWithin(const std::vector<float>& samples, size_t from, size_t to,
+	const DropoutReport& report)
+{
+	to = std::min(to, samples.size());
+	double largest = 0;
+	auto dropout = report.dropouts.begin();
+	for (size_t n = std::max(from, size_t(1)); n < to; n++) {
+		// Steps inside a dropout and within its reach are not the tone's.
+		while (dropout != report.dropouts.end()
+			&& dropout->at + dropout->frames + kDropoutReach < n)
+			++dropout;
+		if (dropout != report.dropouts.end()
+			&& dropout->at <= n + kDropoutReach)
+			continue;
+		if (!std::isfinite(samples[n]) || !std::isfinite(samples[n - 1]))
+			continue;
+		largest = std::max(largest, double(std::fabs(samples[n] - samples[n - 1])));
+	}
+	return largest;
+}
+
+std::vector<float>
+WithoutDropouts(const std::vector<float>& samples, size_t from, size_t to,
+	const DropoutReport& report)
+{
+	std::vector<float> kept;
+	to = std::min(to, samples.size());
+	auto dropout = report.dropouts.begin();
+	for (size_t i = from; i < to; i++) {
+		while (dropout != report.dropouts.end()
+			&& dropout->at + dropout->frames <= i)
+			++dropout;
+		if (dropout != report.dropouts.end() && dropout->at <= i)
+			continue;
+		kept.push_back(samples[i]);
+	}
+	return kept;
 }
 
 } // namespace e2e

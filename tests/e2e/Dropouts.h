@@ -17,10 +17,16 @@ struct Dropout {
 	size_t frames;
 };
 
+// Around the silence of a dropout the server may also lose a buffer of the
+// stream's: measured on PipeWire, the tone's phase jumped a 1024-frame
+// quantum before the zeros began or after they ended. The frames this close
+// to a dropout, on either side, belong to it.
+const size_t kDropoutReach = 2048;
+
 struct DropoutReport {
 	std::vector<Dropout> dropouts;
-	// The largest step between two consecutive samples when the edges of
-	// the dropouts are left out: the tone's own.
+	// The largest step between two consecutive samples, leaving out each
+	// dropout and the frames within its reach: the tone's own.
 	double largestStep = 0;
 };
 
@@ -33,6 +39,23 @@ struct DropoutReport {
 // is no dropout.
 DropoutReport FindDropouts(const std::vector<float>& samples,
 	float loud = 1e-4f);
+
+// The largest step between two consecutive samples within frames from..to,
+// leaving out each dropout and the frames within its reach. samples may
+// reach beyond from..to, so that a dropout across the stretch's edge is
+// found and left out too.
+double LargestStepWithin(const std::vector<float>& samples, size_t from,
+	size_t to, const DropoutReport& report);
+
+// The frames from..to of samples with every dropout taken out. Where the
+// server only delayed the stream, this is the stream as the program wrote
+// it; where it also lost what the stream had ready, the tone's phase jumps
+// there (which the analysis's pitch leaves out), but its level is still the
+// program's. samples
+// may reach beyond from..to on either side, so that a dropout that starts
+// or ends at the stretch's edge has sound on both sides and is found.
+std::vector<float> WithoutDropouts(const std::vector<float>& samples,
+	size_t from, size_t to, const DropoutReport& report);
 
 } // namespace e2e
 

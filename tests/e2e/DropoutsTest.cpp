@@ -48,16 +48,40 @@ TEST(Dropouts, SilenceInsideTheToneIsOneHoweverShort)
 	}
 }
 
+TEST(Dropouts, TakenOutTheyLeaveTheStreamAsWritten)
+{
+	// The program's stream ran dry twice: the server played zeros, and the
+	// stream went on where it had stopped. The stretch asked for begins
+	// inside the first dropout and ends at the end of the second.
+	std::vector<float> written = Sine(13230, 0.5f);
+	std::vector<float> heard(written.begin(), written.begin() + 1000);
+	heard.insert(heard.end(), 300, 0.0f);
+	heard.insert(heard.end(), written.begin() + 1000, written.begin() + 6000);
+	heard.insert(heard.end(), 500, 0.0f);
+	heard.insert(heard.end(), written.begin() + 6000, written.end());
+	DropoutReport report = FindDropouts(heard);
+	ASSERT_EQ(2u, report.dropouts.size());
+	EXPECT_EQ(std::vector<float>(written.begin() + 1000, written.begin() + 6000),
+		WithoutDropouts(heard, 1100, 6800, report));
+	// Past the end is clamped; a stretch without dropouts is left whole.
+	EXPECT_EQ(std::vector<float>(written.begin() + 6000, written.end()),
+		WithoutDropouts(heard, 6800, 99999, report));
+
+}
+
 TEST(Dropouts, AStepOutsideADropoutIsKept)
 {
-	std::vector<float> tone = Sine(4410, 0.5f);
-	std::fill(tone.begin() + 1000, tone.begin() + 1100, 0.0f);
-	tone[3000] += 0.4f;
+	// Out of the dropout's reach, a jump is the tone's own again.
+	std::vector<float> tone = Sine(8820, 0.5f);
+	std::fill(tone.begin() + 3000, tone.begin() + 3100, 0.0f);
+	tone[3000 - kDropoutReach / 2] += 0.4f;
+	tone[3100 + kDropoutReach / 2] += 0.4f;
+	EXPECT_LT(FindDropouts(tone).largestStep, 0.032);
+	tone[7000] += 0.4f;
 	DropoutReport report = FindDropouts(tone);
 	EXPECT_EQ(1u, report.dropouts.size());
 	EXPECT_GT(report.largestStep, 0.3);
 }
-
 TEST(Dropouts, QuietSidesAreNone)
 {
 	// Glided out to nothing, then back: quiet on the left.

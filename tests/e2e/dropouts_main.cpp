@@ -1,22 +1,70 @@
 /*
  * e2e-dropouts: finds the dropouts in a recording (see Dropouts.h).
  *
- *   e2e-dropouts FILE.wav
+ *   e2e-dropouts FILE.wav [FROM TO [--without OUT.wav]]
  *
- * prints "dropouts=N", "largest_step=X" (leaving their edges out) and one
- * "dropout=SECONDS,FRAMES" line for each, first to last.
+ * prints "dropouts=N", "largest_step=X" (leaving the dropouts and the frames
+ * within their reach out) and one "dropout=SECONDS,FRAMES" line for each,
+ * first to last. Given FROM and TO, it speaks of seconds FROM to TO of
+ * FILE.wav alone, though the dropouts are looked for in the whole of it, so
+ * that one across the edge of the stretch is found. With --without it also
+ * writes OUT.wav, one channel of 32-bit floats: the stretch with its
+ * dropouts taken out.
  */
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "Dropouts.h"
 #include "Recording.h"
 
+namespace {
+
+void
+Put32(FILE* file, uint32_t value)
+{
+	uint8_t bytes[4] = { uint8_t(value), uint8_t(value >> 8),
+		uint8_t(value >> 16), uint8_t(value >> 24) };
+	fwrite(bytes, 1, 4, file);
+}
+
+bool
+WriteFloatWav(const char* path, const std::vector<float>& samples,
+	uint32_t rate)
+{
+	FILE* file = fopen(path, "wb");
+	if (file == nullptr)
+		return false;
+	uint32_t bytes = uint32_t(samples.size() * sizeof(float));
+	fwrite("RIFF", 1, 4, file);
+	Put32(file, 36 + bytes);
+	fwrite("WAVEfmt ", 1, 8, file);
+	Put32(file, 16);
+	const uint8_t formatAndChannels[4] = { 3, 0, 1, 0 };	// float, mono
+	fwrite(formatAndChannels, 1, 4, file);
+	Put32(file, rate);
+	Put32(file, rate * 4);
+	const uint8_t alignAndBits[4] = { 4, 0, 32, 0 };
+	fwrite(alignAndBits, 1, 4, file);
+	fwrite("data", 1, 4, file);
+	Put32(file, bytes);
+	// The machines this runs on are little-endian, as WAV is.
+	fwrite(samples.data(), sizeof(float), samples.size(), file);
+	return fclose(file) == 0;
+}
+
+} // namespace
+
 int
 main(int argc, char** argv)
 {
-	if (argc != 2) {
-		fprintf(stderr, "usage: e2e-dropouts FILE.wav\n");
+	bool stretch = argc == 4 || argc == 6;
+	bool without = argc == 6 && strcmp(argv[4], "--without") == 0;
+	if (argc != 2 && argc != 4 && !without) {
+		fprintf(stderr, "usage: e2e-dropouts FILE.wav [FROM TO [--without OUT.wav]]\n");
 		return 2;
 	}
 	analysis::Recording recording;
@@ -25,13 +73,33 @@ main(int argc, char** argv)
 		fprintf(stderr, "e2e-dropouts: %s\n", error.c_str());
 		return 1;
 	}
+	auto frame = [&](const char* seconds) {
+		double at = atof(seconds) * recording.rate;
+		return std::min(at > 0 ? size_t(at) : size_t(0), recording.samples.size());
+	};
+	size_t from = stretch ? frame(argv[2]) : 0;
+	size_t to = stretch ? std::max(from, frame(argv[3])) : recording.samples.size();
+
 	e2e::DropoutReport report = e2e::FindDropouts(recording.samples);
-	printf("dropouts=%zu\n", report.dropouts.size());
-	// Enough digits for a tone far below full scale.
-	printf("largest_step=%.9g\n", report.largestStep);
+	std::vector<e2e::Dropout> inside;
 	for (const e2e::Dropout& dropout : report.dropouts) {
-		printf("dropout=%.4f,%zu\n", dropout.at / recording.rate,
-			dropout.frames);
+		if (dropout.at < to && dropout.at + dropout.frames > from)
+			inside.push_back(dropout);
+	}
+	printf("dropouts=%zu\n", inside.size());
+	// Enough digits for a tone far below full scale.
+	printf("largest_step=%.9g\n",
+		e2e::LargestStepWithin(recording.samples, from, to, report));
+	for (const e2e::Dropout& dropout : inside)
+		printf("dropout=%.4f,%zu\n", dropout.at / recording.rate, dropout.frames);
+
+	if (without) {
+		std::vector<float> kept
+			= e2e::WithoutDropouts(recording.samples, from, to, report);
+		if (!WriteFloatWav(argv[5], kept, uint32_t(recording.rate))) {
+			fprintf(stderr, "e2e-dropouts: cannot write %s\n", argv[5]);
+			return 1;
+		}
 	}
 	return 0;
 }

@@ -392,11 +392,16 @@ rig_clip() {  # FROM TO OUT
 # tool, leaving each measure in M_<name> (M_frequency_hz, M_peak_dbfs,
 # M_tone_dbfs, M_step_ratio, M_largest_step, M_glide_tau_s, M_nonfinite...).
 rig_measure() {  # FROM TO
-  local line name value
   M_TEXT=""
   rig_clip "$1" "$2" "$RIG_DIR/clip.wav" || return 1
-  M_TEXT=$("$RIG_ANALYSE" "$RIG_DIR/clip.wav") || {
-    rig_log "analyse-recording failed on ${1}s..${2}s"; return 1; }
+  rig_analyse "$RIG_DIR/clip.wav" "${1}s..${2}s"
+}
+
+# Measures a WAV file as rig_measure does a stretch of the recording.
+rig_analyse() {  # FILE [WHAT]
+  local name value
+  M_TEXT=$("$RIG_ANALYSE" "$1") || {
+    rig_log "analyse-recording failed on ${2:-$1}"; return 1; }
   while IFS='=' read -r name value; do
     [[ $name =~ ^[a-z_]+$ ]] && printf -v "M_$name" '%s' "$value"
   done <<<"$M_TEXT"
