@@ -179,15 +179,25 @@ run_step() {  # WHAT COMMAND [quiet]
     say "FAILED: $what"
     return 1
   fi
-  [ "${3:-}" = quiet ] && tail -n 2 "$log" >&2
+  # What the step said last: for the unit tests, how many passed.
+  [ "${3:-}" = quiet ] && grep -E '^[0-9]+% tests passed' "$log" >&2
   step "$what"
 }
 
+# The build's steps stop the leg when they fail; the checks after them all
+# run, so that one run tells of each.
 run_step "tools/install-deps.sh test" 'tools/install-deps.sh test' quiet
 run_step "the default preset built, warnings as errors" \
   'cmake --preset default && cmake --build --preset default' quiet
-run_step "the unit tests" 'ctest --preset default -j2' quiet
-run_step "e2e on PulseAudio" 'tests/e2e/run-e2e.sh build --server pulse start mouse keyboard'
-run_step "e2e on PipeWire" 'tests/e2e/run-e2e.sh build --server pipewire start mouse keyboard'
-run_step "make package" 'make package'
+failed=()
+run_step "the unit tests" 'ctest --preset default -j2' quiet || failed+=("the unit tests")
+run_step "e2e on PulseAudio" 'tests/e2e/run-e2e.sh build --server pulse start mouse keyboard' \
+  || failed+=("e2e on PulseAudio")
+run_step "e2e on PipeWire" 'tests/e2e/run-e2e.sh build --server pipewire start mouse keyboard' \
+  || failed+=("e2e on PipeWire")
+run_step "make package" 'make package' || failed+=("make package")
+if [ ${#failed[@]} -gt 0 ]; then
+  say "Debian 13 failed in $((SECONDS - started)) s: $(IFS=,; echo "${failed[*]}" | sed 's/,/, /g')"
+  exit 1
+fi
 say "Debian 13 passed in $((SECONDS - started)) s"
