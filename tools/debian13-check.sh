@@ -138,6 +138,8 @@ if [ ! -f "$base/.made" ] || [ -n "$(find "$base/.made" -mtime +$((max_age_days 
     exit 1
   fi
   release "$base.new"
+  # debootstrap's own downloads would only be copied into every run.
+  rm -f "$base.new"/var/cache/apt/archives/*.deb
   date -u +%FT%TZ >"$base.new/.made"
   mv "$base.new" "$base"
   step "made the $suite system"
@@ -149,7 +151,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 cp -a --reflink=auto "$base" "$root"
-find "$archives" -maxdepth 1 -name '*.deb' -exec cp -al -t "$root/var/cache/apt/archives" {} +
+find "$archives" -maxdepth 1 -name '*.deb' -exec cp -aln -t "$root/var/cache/apt/archives" {} +
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 # A proxy the machine's apt is told to use, if any.
 apt-config dump 2>/dev/null | grep -E '^Acquire::[a-z]+::Proxy ' >"$root/etc/apt/apt.conf.d/90host-proxy" || true
