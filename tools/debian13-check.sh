@@ -177,12 +177,12 @@ run_step() {  # WHAT COMMAND [quiet]
   if ! chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
       HOME=/root LANG=C.UTF-8 TERM=dumb CI=true DEBIAN_FRONTEND=noninteractive \
       /bin/bash -o pipefail -c "cd /src/belvo && $command"; then
-    [ "${3:-}" = quiet ] && tail -n 60 "$log" >&2
+    if [ "${3:-}" = quiet ]; then tail -n 60 "$log" >&2; fi
     say "FAILED: $what"
     return 1
   fi
   # What the step said last: for the unit tests, how many passed.
-  [ "${3:-}" = quiet ] && grep -E '^[0-9]+% tests passed' "$log" >&2
+  if [ "${3:-}" = quiet ]; then grep -E '^[0-9]+% tests passed' "$log" >&2 || true; fi
   step "$what"
 }
 
