@@ -38,11 +38,6 @@ fi
 commit=$(git -C "$source_dir" rev-parse --verify "${1:-HEAD}^{commit}") || {
   say "no commit ${1:-HEAD} in $source_dir"; exit 2; }
 
-mkdir -p "$cache"
-# One run at a time on a machine: they share the cache.
-exec 9>"$cache/lock"
-flock 9
-
 # Everything mounted under DIR, deepest first.
 mounts_under() {
   awk -v dir="$1" '{ if ($5 == dir || index($5, dir "/") == 1) print $5 }' /proc/self/mountinfo \
@@ -95,6 +90,26 @@ cleanup() {
   exit "$status"
 }
 
+mkdir -p "$cache"
+# One run at a time on a machine: they share the cache. What runs in the
+# chroot is not handed the lock, so that a run killed outright does not
+# leave it held by what it started there.
+exec 9>"$cache/lock"
+if ! flock -n 9; then
+  # Held by another run, which is waited for; or only by what a run killed
+  # outright left running in its chroot, which is ended first.
+  orphans=1
+  for fd in /proc/[0-9]*/fd/*; do
+    [ "$(readlink "$fd" 2>/dev/null)" = "$cache/lock" ] || continue
+    proc=${fd%/fd/*}
+    [ "$proc" = "/proc/$$" ] || [ "$proc" = "/proc/$BASHPID" ] && continue
+    [ "$(readlink "$proc/root" 2>/dev/null)" = "$root" ] || orphans=0
+  done
+  [ "$orphans" = 1 ] || say "waiting for another run to finish"
+  [ "$orphans" = 0 ] || release "$root"
+  flock 9
+fi
+
 # What an earlier run left behind, had it been killed outright.
 remove_tree "$root"
 remove_tree "$base.new"
@@ -131,7 +146,7 @@ if [ ! -f "$base/.made" ] || [ -n "$(find "$base/.made" -mtime +$((max_age_days 
   say "making a minimal $suite system from $mirror"
   remove_tree "$base"
   rm -rf "$archives"
-  if ! debootstrap --variant=minbase "$suite" "$base.new" "$mirror" >"$cache/debootstrap.log" 2>&1; then
+  if ! debootstrap --variant=minbase "$suite" "$base.new" "$mirror" >"$cache/debootstrap.log" 2>&1 9>&-; then
     tail -n 20 "$cache/debootstrap.log" >&2
     remove_tree "$base.new"
     say "debootstrap failed; its log is $cache/debootstrap.log"
@@ -174,7 +189,7 @@ step "copied the system and commit ${commit:0:12} into $root"
 run_step() {  # WHAT COMMAND [quiet]
   local what=$1 command=$2 log=$root/src/step.log
   if [ "${3:-}" = quiet ]; then command="($command) >/src/step.log 2>&1"; fi
-  if ! chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+  if ! chroot "$root" 9>&- /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
       HOME=/root LANG=C.UTF-8 TERM=dumb CI=true DEBIAN_FRONTEND=noninteractive \
       /bin/bash -o pipefail -c "cd /src/belvo && $command"; then
     if [ "${3:-}" = quiet ]; then tail -n 60 "$log" >&2; fi
