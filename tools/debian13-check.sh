@@ -97,16 +97,27 @@ mkdir -p "$cache"
 exec 9>"$cache/lock"
 if ! flock -n 9; then
   # Held by another run, which is waited for; or only by what a run killed
-  # outright left running in its chroot, which is ended first.
-  orphans=1
+  # outright left behind (what it ran in its chroot, or its own wait for
+  # the lock), which is ended first.
+  orphans=1 waits=()
   for fd in /proc/[0-9]*/fd/*; do
     [ "$(readlink "$fd" 2>/dev/null)" = "$cache/lock" ] || continue
     proc=${fd%/fd/*}
     [ "$proc" = "/proc/$$" ] || [ "$proc" = "/proc/$BASHPID" ] && continue
-    [ "$(readlink "$proc/root" 2>/dev/null)" = "$root" ] || orphans=0
+    [ "$(readlink "$proc/root" 2>/dev/null)" = "$root" ] && continue
+    if [ "$(cat "$proc/comm" 2>/dev/null)" = flock ] \
+        && [ "$(awk '{ print $4 }' "$proc/stat" 2>/dev/null)" = 1 ]; then
+      waits+=("${proc#/proc/}")
+      continue
+    fi
+    orphans=0
   done
-  [ "$orphans" = 1 ] || say "waiting for another run to finish"
-  [ "$orphans" = 0 ] || release "$root"
+  if [ "$orphans" = 1 ]; then
+    [ ${#waits[@]} -eq 0 ] || kill -KILL "${waits[@]}" 2>/dev/null || true
+    release "$root"
+  else
+    say "waiting for another run to finish"
+  fi
   flock 9
 fi
 
