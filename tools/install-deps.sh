@@ -10,7 +10,7 @@
 set -euo pipefail
 
 run_packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkgconf
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpipewire-0.3-dev libpulse-dev
 )
