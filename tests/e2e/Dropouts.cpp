@@ -48,7 +48,7 @@ FindDropouts(const std::vector<float>& samples, float loud)
 
 double
 LargestStepWithin(const std::vector<float>& samples, size_t from, size_t to,
-	const DropoutReport& report)
+	const DropoutReport& report, size_t* at)
 {
 	to = std::min(to, samples.size());
 	double largest = 0;
@@ -63,7 +63,12 @@ LargestStepWithin(const std::vector<float>& samples, size_t from, size_t to,
 			continue;
 		if (!std::isfinite(samples[n]) || !std::isfinite(samples[n - 1]))
 			continue;
-		largest = std::max(largest, double(std::fabs(samples[n] - samples[n - 1])));
+		double step = std::fabs(samples[n] - samples[n - 1]);
+		if (step > largest) {
+			largest = step;
+			if (at != nullptr)
+				*at = n;
+		}
 	}
 	return largest;
 }

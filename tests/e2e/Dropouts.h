@@ -44,8 +44,9 @@ DropoutReport FindDropouts(const std::vector<float>& samples,
 // leaving out each dropout and the frames within its reach. samples may
 // reach beyond from..to, so that a dropout across the stretch's edge is
 // found and left out too.
+// Where it is (the frame after the step) goes to *at when at is given.
 double LargestStepWithin(const std::vector<float>& samples, size_t from,
-	size_t to, const DropoutReport& report);
+	size_t to, const DropoutReport& report, size_t* at = nullptr);
 
 // The frames from..to of samples with every dropout taken out. Where the
 // server only delayed the stream, this is the stream as the program wrote

@@ -4,7 +4,8 @@
  *   e2e-dropouts FILE.wav [FROM TO [--without OUT.wav]]
  *
  * prints "dropouts=N", "largest_step=X" (leaving the dropouts and the frames
- * within their reach out) and one "dropout=SECONDS,FRAMES" line for each,
+ * within their reach out), "largest_step_at=SECONDS" (where it is) and one
+ * "dropout=SECONDS,FRAMES" line for each,
  * first to last. Given FROM and TO, it speaks of seconds FROM to TO of
  * FILE.wav alone, though the dropouts are looked for in the whole of it, so
  * that one across the edge of the stretch is found. With --without it also
@@ -88,8 +89,10 @@ main(int argc, char** argv)
 	}
 	printf("dropouts=%zu\n", inside.size());
 	// Enough digits for a tone far below full scale.
+	size_t stepAt = from;
 	printf("largest_step=%.9g\n",
-		e2e::LargestStepWithin(recording.samples, from, to, report));
+		e2e::LargestStepWithin(recording.samples, from, to, report, &stepAt));
+	printf("largest_step_at=%.4f\n", stepAt / recording.rate);
 	for (const e2e::Dropout& dropout : inside)
 		printf("dropout=%.4f,%zu\n", dropout.at / recording.rate, dropout.frames);
 

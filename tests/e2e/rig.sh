@@ -112,6 +112,12 @@ rig_start() {
   fi
 
   rig_sound_start || return 1
+
+  # A note of when the machine stalls, for the scenarios that ask for one
+  # (the performance script does not: it would count its wake-ups).
+  if [ -n "${RIG_STALL_WATCH:-}" ]; then
+    rig_spawn "$RIG_DIR/stall-watch.log" "$RIG_STALL_WATCH" "$RIG_DIR/stalls"
+  fi
 }
 
 rig_wm_ready() {
@@ -156,8 +162,7 @@ rig_pulse_start() {
 # and keep it from following the default.
 rig_pipewire_config() {
   local conf=$RIG_DIR/config
-  mkdir -p "$conf/pipewire/pipewire.conf.d" "$conf/wireplumber/main.lua.d" \
-    "$conf/wireplumber/bluetooth.lua.d" "$RIG_DIR/state"
+  mkdir -p "$conf/pipewire/pipewire.conf.d" "$RIG_DIR/state"
   cat >"$conf/pipewire/pipewire.conf.d/50-rig.conf" <<EOF
 context.properties = { default.clock.rate = $RIG_RATE  default.clock.allowed-rates = [ $RIG_RATE ] }
 context.objects = [
@@ -167,19 +172,21 @@ context.objects = [
       object.linger = true monitor.channel-volumes = true } }
 ]
 EOF
-  cat >"$conf/wireplumber/main.lua.d/60-rig.lua" <<EOF
+  # WirePlumber 0.4 reads Lua files, 0.5 and later only SPA-JSON fragments
+  # (and warns of Lua ones): each gets its own form of the same settings.
+  if wireplumber --version 2>/dev/null | grep -q 'libwireplumber 0\.4'; then
+    mkdir -p "$conf/wireplumber/main.lua.d" "$conf/wireplumber/bluetooth.lua.d"
+    cat >"$conf/wireplumber/main.lua.d/60-rig.lua" <<EOF
 alsa_monitor.enabled = false
 v4l2_monitor.enabled = false
 libcamera_monitor.enabled = false
 default_access.properties["enable-flatpak-portal"] = false
 stream_defaults.properties["restore-target"] = false
 EOF
-  echo 'bluez_monitor.enabled = false' >"$conf/wireplumber/bluetooth.lua.d/60-rig.lua"
-  # The same for WirePlumber 0.5 and later, which reads only SPA-JSON
-  # fragments (and 0.4 only the Lua files above): no hardware monitors, none
-  # of the session's D-Bus services, no remembered targets.
-  mkdir -p "$conf/wireplumber/wireplumber.conf.d"
-  cat >"$conf/wireplumber/wireplumber.conf.d/60-rig.conf" <<EOF
+    echo 'bluez_monitor.enabled = false' >"$conf/wireplumber/bluetooth.lua.d/60-rig.lua"
+  else
+    mkdir -p "$conf/wireplumber/wireplumber.conf.d"
+    cat >"$conf/wireplumber/wireplumber.conf.d/60-rig.conf" <<EOF
 wireplumber.profiles = {
   main = {
     hardware.audio = disabled
@@ -195,6 +202,7 @@ wireplumber.settings = {
   node.stream.restore-target = false
 }
 EOF
+  fi
 }
 
 rig_pipewire_start() {
