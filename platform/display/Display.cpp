@@ -4,8 +4,13 @@
  * it carries out the requests any thread makes (create, show, present a
  * window's pixels...) in the order they were made, and sleeps in the back
  * end's WaitEvent between them, waking for the window system's events,
- * which it hands to the window they belong to. The back end is the SDL one
- * (display/SdlDisplayBackend.cpp), or in test programs the headless one.
+ * which it hands to the window they belong to. The back end is the X11 one
+ * (display/X11DisplayBackend.cpp), or in test programs the headless one.
+ *
+ * The rules for focus and menus live here, above the back ends, so that
+ * every back end and the tests share them: a menu never takes the focus
+ * from the window it belongs to, and the keys go to that window (which
+ * hands them to its open menu) wherever the window system sends them.
  */
 #include <private/Display.h>
 
@@ -54,15 +59,37 @@ Display::Start(std::string* error)
 		return true;
 
 	const char* choice = getenv("BELVO_DISPLAY");
-	bool headless = choice != nullptr && strcmp(choice, "headless") == 0;
-	DisplayBackendMaker headlessMaker = sHeadlessMaker;
-	if (headless && headlessMaker == nullptr) {
-		if (error != nullptr)
-			*error = "BELVO_DISPLAY=headless: this build has no headless display";
+	if (choice != nullptr && choice[0] == '\0')
+		choice = nullptr;
+	std::vector<DisplayBackendChoice> candidates;
+	std::string known;
+	for (const DisplayBackendChoice& backend : DisplayBackendChoices()) {
+		if (backend.maker == nullptr)
+			continue;
+		known += (known.empty() ? "" : ", ") + std::string(backend.name);
+		if (choice != nullptr ? strcmp(choice, backend.name) == 0
+				: !backend.byNameOnly) {
+			candidates.push_back(backend);
+		}
+	}
+	if (candidates.empty()) {
+		if (error != nullptr) {
+			*error = std::string("BELVO_DISPLAY=") + (choice ? choice : "")
+				+ ": this build has no such display (it has " + known + ")";
+		}
 		return false;
 	}
-	std::unique_ptr<DisplayBackend> backend = headless
-		? headlessMaker() : CreateSdlDisplayBackend();
+	for (const DisplayBackendChoice& candidate : candidates) {
+		if (_StartWith(candidate.maker(), error))
+			return true;
+	}
+	return false;
+}
+
+bool
+Display::_StartWith(std::unique_ptr<DisplayBackend> backend,
+	std::string* error)
+{
 	Display* display = new Display(std::move(backend));
 
 	// The back end is opened on the display thread itself, since that is the
@@ -152,6 +179,15 @@ InstallHeadlessDisplayBackend(DisplayBackendMaker maker)
 	sHeadlessMaker = maker;
 }
 
+std::vector<DisplayBackendChoice>
+DisplayBackendChoices()
+{
+	return {
+		{ "x11", &CreateX11DisplayBackend, false },
+		{ "headless", sHeadlessMaker.load(), true },
+	};
+}
+
 bool
 Display::ConnectionLost()
 {
@@ -219,12 +255,96 @@ Display::_Loop()
 }
 
 void
-Display::Deliver(const DisplayEvent& event)
+Display::Deliver(const DisplayEvent& original)
 {
+	DisplayEvent event = original;
 	std::lock_guard<std::mutex> lock(fWindowLock);
+	if (!_Route(&event))
+		return;
 	auto found = fWindows.find(event.window);
 	if (found != fWindows.end() && found->second.client != nullptr)
 		found->second.client->DisplayEventArrived(event);
+}
+
+// What the window system's focus means for the kits. Window managers and
+// toolkits differ in whether a shown menu gets the keyboard (some give it
+// every window that maps, some on request, some never), but for the kits a
+// menu is part of the window it opened from: that window stays active
+// while it is open, and gets the keys, which it hands to the menu. Returns
+// false for an event that means nothing to the kits. Under fWindowLock.
+bool
+Display::_Route(DisplayEvent* event)
+{
+	auto found = fWindows.find(event->window);
+	if (found == fWindows.end())
+		return false;
+	bool popup = found->second.popup;
+	auto isPopup = [this](DisplayWindowId id) {
+		auto window = fWindows.find(id);
+		return window != fWindows.end() && window->second.popup;
+	};
+	switch (event->type) {
+		case DisplayEvent::kActivated:
+			if (popup) {
+				fFocusedPopup = event->window;
+				return false;
+			}
+			fFocusedPopup = 0;
+			fActive = event->window;
+			return true;
+
+		case DisplayEvent::kDeactivated:
+			if (popup) {
+				// Only a menu that holds the keyboard can lose it to
+				// another program, and then its window has lost it too.
+				if (fFocusedPopup != event->window)
+					return false;
+				fFocusedPopup = 0;
+				if (event->related != 0 || fActive == 0)
+					return false;
+				event->window = fActive;
+			} else if (isPopup(event->related)) {
+				// To the window's own menu: nothing has changed for it.
+				return false;
+			}
+			if (fActive == event->window)
+				fActive = 0;
+			return true;
+
+		case DisplayEvent::kKeyDown:
+		case DisplayEvent::kKeyUp:
+			if (popup && fActive != 0)
+				event->window = fActive;
+			return true;
+
+		case DisplayEvent::kMouseDown:
+			event->wasActive = fActive == event->window;
+			return true;
+
+		default:
+			return true;
+	}
+}
+
+// A menu that holds the keyboard is going: the keyboard goes back to the
+// window it belongs to, which never knew it was gone (where nothing else
+// would give it back: the window system hands it to the screen's root).
+void
+Display::_PopupGone(DisplayWindowId id)
+{
+	DisplayWindowId target;
+	{
+		std::lock_guard<std::mutex> lock(fWindowLock);
+		if (fFocusedPopup != id)
+			return;
+		fFocusedPopup = 0;
+		target = fActive;
+	}
+	if (target != 0) {
+		_Request([target](DisplayBackend& backend) {
+			backend.FocusWindow(target);
+		});
+	}
 }
 
 void
@@ -283,7 +403,7 @@ Display::CreateWindow(const WindowSpec& spec, DisplayClient* client)
 	{
 		std::lock_guard<std::mutex> lock(fWindowLock);
 		id = fNextId++;
-		fWindows[id] = WindowEntry{ client, buffer };
+		fWindows[id] = WindowEntry{ client, buffer, spec.popup };
 	}
 	_Request([this, id, spec, buffer](DisplayBackend& backend) {
 		if (backend.CreateWindow(id, spec, buffer))
@@ -299,9 +419,12 @@ Display::CreateWindow(const WindowSpec& spec, DisplayClient* client)
 void
 Display::DestroyWindow(DisplayWindowId id)
 {
+	_PopupGone(id);
 	{
 		std::lock_guard<std::mutex> lock(fWindowLock);
 		fWindows.erase(id);
+		if (fActive == id)
+			fActive = 0;
 	}
 	_Request([id](DisplayBackend& backend) { backend.DestroyWindow(id); });
 }
@@ -309,6 +432,8 @@ Display::DestroyWindow(DisplayWindowId id)
 void
 Display::ShowWindow(DisplayWindowId id, bool show)
 {
+	if (!show)
+		_PopupGone(id);
 	_Request([id, show](DisplayBackend& backend) {
 		backend.ShowWindow(id, show);
 	});

@@ -143,6 +143,18 @@ public:
 			found->second.state.raised++;
 	}
 
+	void FocusWindow(DisplayWindowId id) override
+	{
+		std::lock_guard<std::mutex> lock(sStateLock);
+		if (sWindows.find(id) == sWindows.end() || sActive == id)
+			return;
+		sActive = id;
+		DisplayEvent event;
+		event.type = DisplayEvent::kActivated;
+		event.window = id;
+		fPending.push_back(event);
+	}
+
 	void MoveWindow(DisplayWindowId id, int32 x, int32 y) override
 	{
 		std::lock_guard<std::mutex> lock(sStateLock);
@@ -230,8 +242,10 @@ Windows()
 {
 	std::lock_guard<std::mutex> lock(sStateLock);
 	std::vector<std::pair<uint64, WindowState>> ordered;
-	for (auto& entry : sWindows)
+	for (auto& entry : sWindows) {
 		ordered.emplace_back(entry.second.order, entry.second.state);
+		ordered.back().second.active = entry.first == sActive;
+	}
 	std::sort(ordered.begin(), ordered.end(),
 		[](const auto& a, const auto& b) { return a.first < b.first; });
 	std::vector<WindowState> result;
@@ -357,14 +371,24 @@ CloseRequested(DisplayWindowId id)
 void
 Activate(DisplayWindowId id, bool active)
 {
+	DisplayWindowId previous;
 	{
 		std::lock_guard<std::mutex> lock(sStateLock);
+		previous = sActive;
 		if (active)
 			sActive = id;
 		else if (sActive == id)
 			sActive = 0;
 	}
 	DisplayEvent event;
+	if (active && previous != 0 && previous != id) {
+		// The keyboard moves: the window that had it hears first, as from
+		// a window system, and is told where it went.
+		event.type = DisplayEvent::kDeactivated;
+		event.window = previous;
+		event.related = id;
+		Inject(event);
+	}
 	event.type = active ? DisplayEvent::kActivated : DisplayEvent::kDeactivated;
 	event.window = id;
 	Inject(event);

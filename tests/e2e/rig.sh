@@ -116,7 +116,7 @@ rig_start() {
   # A note of when the machine stalls, for the scenarios that ask for one
   # (the performance script does not: it would count its wake-ups).
   if [ -n "${RIG_STALL_WATCH:-}" ]; then
-    rig_spawn "$RIG_DIR/stall-watch.log" "$RIG_STALL_WATCH" "$RIG_DIR/stalls"
+    rig_spawn "$RIG_DIR/stall-watch.log" "$RIG_STALL_WATCH" "$RIG_DIR/stalls" 12
   fi
 }
 

@@ -36,8 +36,8 @@ public:
 class Display {
 public:
 	// Starts the display thread once per process with the back end that
-	// BELVO_DISPLAY names ("headless"), or SDL otherwise. Returns false and
-	// fills `error` when no display can be opened.
+	// BELVO_DISPLAY names, or the first of DisplayBackendChoices() that
+	// opens. Returns false and fills `error` when no display can be opened.
 	static bool Start(std::string* error);
 	// Null until Start() succeeded.
 	static Display* Default();
@@ -88,7 +88,8 @@ public:
 	// For the headless back end's test hooks: runs `function` on the
 	// display thread, as if the window system had produced an event.
 	void RunOnDisplayThread(std::function<void(DisplayBackend&)> function);
-	// Delivers an event to its window's client, as the display thread does.
+	// Delivers an event to its window's client, as the display thread does,
+	// after the rules for focus and menus (see _Route). Any thread.
 	void Deliver(const DisplayEvent& event);
 	// The scale the windows made from now on take, as if the desktop had
 	// said so.
@@ -100,8 +101,13 @@ private:
 	explicit Display(std::unique_ptr<DisplayBackend> backend);
 	~Display();
 
+	static bool _StartWith(std::unique_ptr<DisplayBackend> backend,
+		std::string* error);
+
 	void _Request(std::function<void(DisplayBackend&)> request);
 	void _Loop();
+	bool _Route(DisplayEvent* event);
+	void _PopupGone(DisplayWindowId id);
 
 	std::unique_ptr<DisplayBackend> fBackend;
 	std::thread fThread;
@@ -120,9 +126,14 @@ private:
 	struct WindowEntry {
 		DisplayClient* client;
 		std::shared_ptr<FrontBuffer> buffer;
+		bool popup;
 	};
 	std::map<DisplayWindowId, WindowEntry> fWindows;
 	DisplayWindowId fNextId = 1;
+	// Under fWindowLock: the program's active window (never a menu), and
+	// the menu that holds the keyboard, if one was given it.
+	DisplayWindowId fActive = 0;
+	DisplayWindowId fFocusedPopup = 0;
 
 	BRect fScreenFrame;
 	std::atomic<int32> fScale{1};

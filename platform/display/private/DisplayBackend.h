@@ -1,8 +1,13 @@
 /*
  * What the kits need from a window system, kept small so that the real one
- * (SDL2: X11, or Wayland where SDL offers it) and the headless one the tests
- * drive can stand behind it. A back end is used only from the display
- * thread, except for Wake(), which any thread may call.
+ * (X11) and the headless one the tests drive can stand behind it. A back
+ * end is used only from the display thread, except for Wake(), which any
+ * thread may call.
+ *
+ * A back end reports what its window system says, and no more: which of
+ * its windows gained or lost the keyboard, menus included. What that means
+ * for the kits (a menu never takes the focus from its window, keys go to
+ * the window a menu belongs to) is decided above it, in Display.
  */
 #ifndef _PRIVATE_DISPLAY_BACKEND_H
 #define _PRIVATE_DISPLAY_BACKEND_H
@@ -69,6 +74,9 @@ struct DisplayEvent {
 	char bytes[8] = {};     // the key's character(s), zero-terminated
 	int32 key = 0;          // for B_FUNCTION_KEY: B_F1_KEY ...
 	bool wasActive = false; // mouse down: the window had the focus already
+	// kDeactivated: which of the program's own windows the focus went to,
+	// where the back end can tell (0: none of ours, or not known).
+	DisplayWindowId related = 0;
 	int64 when = 0;         // microseconds, monotonic
 };
 
@@ -98,6 +106,9 @@ public:
 	virtual void DestroyWindow(DisplayWindowId id) = 0;
 	virtual void ShowWindow(DisplayWindowId id, bool show) = 0;
 	virtual void RaiseWindow(DisplayWindowId id) = 0;
+	// Gives the window the keyboard, as the window system lets a program
+	// do for its own windows.
+	virtual void FocusWindow(DisplayWindowId id) = 0;
 	virtual void MoveWindow(DisplayWindowId id, int32 x, int32 y) = 0;
 	virtual void SetTitle(DisplayWindowId id, const std::string& title) = 0;
 	// `argb` holds width * height pixels, 0xAARRGGBB.
@@ -107,13 +118,24 @@ public:
 	virtual void Present(DisplayWindowId id, const ClipBox& box) = 0;
 };
 
-std::unique_ptr<DisplayBackend> CreateSdlDisplayBackend();
+typedef std::unique_ptr<DisplayBackend> (*DisplayBackendMaker)();
+
+std::unique_ptr<DisplayBackend> CreateX11DisplayBackend();
 
 // The headless back end lives in a library of its own that only test
 // programs link; linking it installs its maker here, and BELVO_DISPLAY=
 // headless then chooses it. The shipped program has no headless display.
-typedef std::unique_ptr<DisplayBackend> (*DisplayBackendMaker)();
 void InstallHeadlessDisplayBackend(DisplayBackendMaker maker);
+
+// The back ends a program can use, in the order they are tried: those not
+// `byNameOnly` in turn, until one opens; BELVO_DISPLAY=name forces one.
+// A back end whose maker is null is not in this build.
+struct DisplayBackendChoice {
+	const char* name;
+	DisplayBackendMaker maker;
+	bool byNameOnly;
+};
+std::vector<DisplayBackendChoice> DisplayBackendChoices();
 
 } // namespace BPrivate
 

@@ -26,6 +26,7 @@ struct WindowState {
 	int32 presents = 0;    // how many boxes were shown
 	bool hasIcon = false;
 	int32 iconWidth = 0;   // in pixels, as the window manager gets it
+	bool active = false;   // holds the keyboard, as the window system sees it
 };
 
 // The windows that exist now, oldest first. Call Sync() first to see the
@@ -51,6 +52,9 @@ void MouseMoved(DisplayWindowId id, float x, float y, uint32 buttons = 0);
 void KeyDown(DisplayWindowId id, const char* bytes, uint32 modifiers = 0,
 	int32 key = 0);
 void CloseRequested(DisplayWindowId id);
+// The window system gives the keyboard to the window (the one that had it
+// hears so first) or takes it away, as a window manager may, menus
+// included.
 void Activate(DisplayWindowId id, bool active);
 
 // Waits until the display thread has done everything asked of it so far.

@@ -385,6 +385,49 @@ TEST_F(MenuTest, APressIntoTheInactiveWindowOpensTheMenuAtOnce)
 	EXPECT_TRUE(WaitForPopup(nullptr));
 }
 
+// Some window managers, and SDL3 under its SDL2 face, give a shown menu
+// the keyboard: the menu must stay open and answer the keys it gets, and
+// the keyboard go back to the window when it closes.
+TEST_F(MenuTest, AMenuGivenTheKeyboardStaysOpenAndHandsItBack)
+{
+	Watchdog watchdog(30s, "PopupFocus");
+	Headless::KeyDown(fId, "\t");
+	Headless::KeyDown(fId, " ");
+	Headless::WindowState popup;
+	ASSERT_TRUE(WaitForPopup(&popup));
+	Headless::Activate(popup.id, true);
+	Settle();
+	ASSERT_TRUE(Headless::FindPopup(nullptr)) << "the menu closed";
+	fWindow->Lock();
+	EXPECT_TRUE(fWindow->IsActive());
+	fWindow->Unlock();
+
+	Headless::KeyDown(popup.id, "\x1f");
+	Headless::KeyDown(popup.id, "\n");
+	ASSERT_TRUE(WaitForValues(1));
+	ASSERT_TRUE(WaitForNoPopup());
+	EXPECT_TRUE(WaitUntil([&] {
+		for (const Headless::WindowState& window : Headless::Windows()) {
+			if (window.id == fId)
+				return window.active;
+		}
+		return false;
+	})) << "the keyboard stayed with the closed menu";
+
+	// Given the keyboard again and then losing it to another program, the
+	// menu's window has lost it: the menu closes.
+	Headless::KeyDown(fId, " ");
+	ASSERT_TRUE(WaitForPopup(&popup));
+	Headless::Activate(popup.id, true);
+	Headless::Activate(popup.id, false);
+	EXPECT_TRUE(WaitForNoPopup());
+	Settle();
+	fWindow->Lock();
+	EXPECT_FALSE(fWindow->IsActive());
+	fWindow->Unlock();
+	EXPECT_EQ(fTarget->Values().size(), 1u);
+}
+
 TEST(MenuPlacementTest, AMenuNearTheScreensEdgeStaysOnTheScreen)
 {
 	std::vector<BPrivate::MenuRow> rows(13);
