@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace BPrivate {
@@ -103,6 +104,8 @@ Display::_StartWith(std::unique_ptr<DisplayBackend> backend,
 	};
 	auto opened = std::make_shared<OpenResult>();
 	display->fThread = std::thread([opened, display] {
+		// So that top -H, gdb and perf can tell it from the others.
+		pthread_setname_np(pthread_self(), "belvo-display");
 		std::string openError;
 		bool success = display->fBackend->Open(&openError);
 		if (success) {

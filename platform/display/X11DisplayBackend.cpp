@@ -160,7 +160,6 @@ public:
 
 		_InternAtoms();
 		_OpenShm();
-		_OpenKeyboard();
 		// Large enough for any of our windows in one request, yet the
 		// fallback path splits by rows all the same.
 		fMaxRequestBytes = size_t(fXcb->xcb_get_maximum_request_length(
@@ -210,6 +209,14 @@ public:
 			}
 			if (fXcb->xcb_connection_has_error(fConnection))
 				Display::Lost();
+			// The keymap takes a dozen round trips and a compile: read it
+			// the first time there is nothing else to do, not before the
+			// first window is up.
+			if (!fKeyboardTried) {
+				fKeyboardTried = true;
+				_OpenKeyboard();
+				continue;
+			}
 			fXcb->xcb_flush(fConnection);
 			pollfd fds[2] = {
 				{ fXcb->xcb_get_file_descriptor(fConnection), POLLIN, 0 },
@@ -1087,6 +1094,7 @@ private:
 	xkb_keymap* fXkbKeymap = nullptr;
 	xkb_state* fXkbState = nullptr;
 	bool fReportedError = false;
+	bool fKeyboardTried = false;
 
 	std::map<DisplayWindowId, Entry> fWindows;
 	std::map<xcb_window_t, DisplayWindowId> fByXid;
