@@ -12,11 +12,11 @@ set -euo pipefail
 run_packages=(
   build-essential cmake pkgconf
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
-  libpipewire-0.3-dev libpulse-dev
+  libpipewire-0.3-dev libpulse-dev libasound2-dev
 )
 deb_packages=(
   dpkg-dev debhelper lintian
-  libx11-dev libpipewire-0.3-dev libpulse-dev
+  libx11-dev libpipewire-0.3-dev libpulse-dev libasound2-dev
   # what the package's build needs to run the unit tests (which draw the
   # oblique face too, from fonts-dejavu-extra)
   libgtest-dev desktop-file-utils appstream fonts-dejavu-extra
