@@ -32,17 +32,20 @@ unit-default unit-asan unit-tsan: unit-%:
 
 # The real program in its own X server and sound server (tests/e2e/): every
 # scenario on PulseAudio, then those about sound again on PipeWire (with
-# WirePlumber and pipewire-pulse), the server most desktops now run, then
-# those about the window on a HiDPI desktop, once at GDK_SCALE=2 and once at
-# Xft.dpi 192.
+# WirePlumber and pipewire-pulse), the server most desktops now run, then a
+# few on no sound server at all, straight on ALSA (a card of the rig's),
+# then those about the window on a HiDPI desktop, once at GDK_SCALE=2 and
+# once at Xft.dpi 192.
 E2E_SOUND_SCENARIOS := start mouse keyboard no-sound sound-server-restart sound-server-hangs \
   default-sink soak
+E2E_ALSA_SCENARIOS := start mouse no-sound
 E2E_SCALE_SCENARIOS := start menus mouse keyboard about
 e2e: build
 	status=0; \
 	  E2E_SOAK_SECONDS=$(E2E_SOAK_SECONDS) tests/e2e/run-e2e.sh build --server pulse || status=1; \
 	  E2E_SOAK_SECONDS=$(E2E_SOAK_SECONDS) tests/e2e/run-e2e.sh build --server pipewire \
 	    $(E2E_SOUND_SCENARIOS) || status=1; \
+	  tests/e2e/run-e2e.sh build --server alsa $(E2E_ALSA_SCENARIOS) || status=1; \
 	  tests/e2e/run-e2e.sh build --server pulse --scale 2 $(E2E_SCALE_SCENARIOS) || status=1; \
 	  tests/e2e/run-e2e.sh build --server pulse --scale 2:xft $(E2E_SCALE_SCENARIOS) || status=1; \
 	  exit $$status

@@ -40,15 +40,16 @@
 #                   the process having ended, and SIGTERM to ended;
 #   callback        ns per frame of the buffer hook from engine_bench;
 #   back end        what the program's stream went through: its threads'
-#                   names (SDL's audio thread, libpulse's threaded main
-#                   loop, PipeWire's data loop) and the protocol the server
-#                   lists it under.
+#                   names (the ALSA device's "belvo-alsa", libpulse's
+#                   threaded main loop, PipeWire's data loop) and the
+#                   protocol the server lists it under.
 # --load-soak SECONDS adds, on each server, SECONDS of steady tone from
 # each program with every core kept busy by a loop of this script's, and
 # counts the dropouts in it (any run of zeros inside the tone, see
 # tests/e2e/Dropouts.h). It takes minutes, so it is asked for.
-# BELVO_AUDIO (pipewire, pulse or sdl) reaches the program, to measure one
-# back end on a server that would get another.
+# BELVO_AUDIO (pipewire, pulse or alsa) reaches the program, to measure one
+# back end on a server that would get another (ALSA's default PCM reaches
+# a running sound server through ALSA's pulse plug-in).
 #
 # Where the cost goes (the per-thread and per-process lines it prints), as
 # measured on a 2-core machine: on PipeWire nearly all of the program's
@@ -60,11 +61,7 @@
 # The larger part is the server's: pulseaudio, 2 % beside play's 1.8 %; on
 # PipeWire, pipewire running the graph (0.5 %, 0.25 % at play's 2048-frame
 # quantum) and pipewire-pulse, which serves the recorder (0.5 % whatever
-# plays). WirePlumber spends nothing while a stream plays. On SDL2's audio
-# the program's own share was SDL's audio thread, 1.2 % and about 300
-# wake-ups a second, and the server's 4 % on PulseAudio, and on PipeWire
-# 2.4 % + 1.5 % at the 256-frame quantum pipewire-pulse made of SDL's
-# buffer request.
+# plays). WirePlumber spends nothing while a stream plays.
 set -uo pipefail
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -169,8 +166,8 @@ stream_announced() {  # SKIP_LINES
   tail -n +"$(( $1 + 1 ))" "$RIG_DIR/subscribe.log" | grep -m1 "'new' on sink-input" | cut -d' ' -f1
 }
 
-# What the program's stream went through: SDL's audio thread, if it has
-# one, else the protocol the server lists the stream under (pipewire-pulse
+# What the program's stream went through: ALSA, if it has the ALSA
+# device's thread, else the protocol the server lists the stream under (pipewire-pulse
 # marks the streams it serves; a native PipeWire client has no mark), and
 # what the program said about it.
 back_end() {  # PID LOG
@@ -180,7 +177,7 @@ back_end() {  # PID LOG
     /client.api = / { api = $3 } /media.name = "Kesto"/ { k = 1 } k && /^$/ { exit }
     END { if (k) print api }' | tr -d '"')
   case " $names " in
-    *" SDLAudio"*) printf 'SDL2 audio' ;;
+    *" belvo-alsa"*) printf 'ALSA (libasound)' ;;
     *) if [ "$RIG_SOUND" = pipewire ] && [ -z "$api" ]; then printf 'PipeWire (pw_stream)'
        else printf 'PulseAudio (libpulse)'; fi ;;
   esac

@@ -10,7 +10,6 @@
  * back end has opened are remembered and applied when it does.
  */
 #include <private/AudioDevice.h>
-#include <private/SdlLibrary.h>
 
 #include <cerrno>
 #include <chrono>
@@ -19,6 +18,11 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace BPrivate {
 
@@ -108,12 +112,6 @@ public:
 private:
 	void _OpenFirst()
 	{
-		_OpenFirstThatAnswers();
-		ForgetSdlThreadState();
-	}
-
-	void _OpenFirstThatAnswers()
-	{
 		for (AudioDeviceFactory factory : fCandidates) {
 			std::unique_ptr<AudioDevice> device = factory();
 			if (device == nullptr)
@@ -182,19 +180,40 @@ CreateChosenAudioDevice(std::vector<AudioDeviceFactory> candidates,
 	return std::unique_ptr<AudioDevice>(device);
 }
 
+namespace {
+
+// The back ends, in the order they are tried. One used only when asked for
+// by name (BELVO_AUDIO) is left out of that order.
+const struct {
+	const char* name;
+	AudioDeviceFactory create;
+	bool onlyByName;
+} kAudioBackends[] = {
+	// PipeWire's own protocol first: what most desktops run now, and
+	// through pipewire-pulse a PulseAudio client gets a smaller quantum.
+	{ "pipewire", &CreatePipeWireAudioDevice, false },
+	{ "pulse", &CreatePulseAudioDevice, false },
+	// The card itself, last: it opens even when there is none, and says so.
+	{ "alsa", &CreateAlsaAudioDevice, false },
+};
+
+} // namespace
+
 std::vector<AudioDeviceFactory>
 AudioBackendOrder(const char* forced)
 {
+	std::vector<AudioDeviceFactory> order;
 	if (forced != nullptr) {
-		if (strcmp(forced, "pipewire") == 0)
-			return { &CreatePipeWireAudioDevice };
-		if (strcmp(forced, "pulse") == 0)
-			return { &CreatePulseAudioDevice };
-		if (strcmp(forced, "sdl") == 0)
-			return { &CreateSdlAudioDevice };
+		for (const auto& backend : kAudioBackends) {
+			if (strcmp(forced, backend.name) == 0)
+				return { backend.create };
+		}
 	}
-	return { &CreatePipeWireAudioDevice, &CreatePulseAudioDevice,
-		&CreateSdlAudioDevice };
+	for (const auto& backend : kAudioBackends) {
+		if (!backend.onlyByName)
+			order.push_back(backend.create);
+	}
+	return order;
 }
 
 std::vector<std::pair<std::string, std::string>>
@@ -243,6 +262,16 @@ ReportAudio(const char* what, const char* reason)
 			reason);
 	} else
 		fprintf(stderr, "%s: %s\n", program_invocation_short_name, what);
+}
+
+void
+RaiseAudioThreadPriority()
+{
+	sched_param parameters = {};
+	parameters.sched_priority = 5;
+	if (pthread_setschedparam(pthread_self(),
+			SCHED_RR | SCHED_RESET_ON_FORK, &parameters) != 0)
+		setpriority(PRIO_PROCESS, id_t(gettid()), -11);
 }
 
 void

@@ -23,10 +23,6 @@
 #include <mutex>
 #include <string>
 
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
 #include <sys/time.h>
 #include <pulse/pulseaudio.h>
 
@@ -280,20 +276,6 @@ private:
 		fLibrary->pa_threaded_mainloop_unlock(fLoop);
 	}
 
-	// Once, on the main loop's thread (from its first callback): the tone is
-	// written there, and a busy machine must not keep it waiting. Real-time
-	// round-robin at the server's own default priority where the process
-	// may, else the nice level PulseAudio gives its clients' threads, else
-	// as it is.
-	static void _RaisePriority()
-	{
-		sched_param parameters = {};
-		parameters.sched_priority = 5;
-		if (pthread_setschedparam(pthread_self(),
-				SCHED_RR | SCHED_RESET_ON_FORK, &parameters) != 0)
-			setpriority(PRIO_PROCESS, pid_t(gettid()), -11);
-	}
-
 	// Everything below runs with the main loop locked: on the loop's own
 	// thread (callbacks) or under pa_threaded_mainloop_lock.
 
@@ -457,10 +439,11 @@ private:
 	{
 		PulseAudioDevice* self = static_cast<PulseAudioDevice*>(data);
 		const PulseLibrary& pa = *self->fLibrary;
+		// Once, on the main loop's thread, where the tone is written.
 		// (Connecting calls back on the caller's thread first.)
 		if (!self->fPriorityRaised
 			&& pa.pa_threaded_mainloop_in_thread(self->fLoop)) {
-			_RaisePriority();
+			RaiseAudioThreadPriority();
 			self->fPriorityRaised = true;
 		}
 		switch (pa.pa_context_get_state(context)) {

@@ -3,7 +3,7 @@
  * buffer function. The player is made, started and stopped on the
  * caller's thread (the window's, in this program); the buffer function
  * runs on the output's own thread (PipeWire's data thread, libpulse's main
- * loop or SDL's audio thread, as chosen in ChosenAudioDevice.cpp), which
+ * loop or the ALSA device's, as chosen in ChosenAudioDevice.cpp), which
  * is real-time: nothing on that path locks, allocates or logs.
  */
 #include <SoundPlayer.h>

@@ -21,8 +21,8 @@
 
 #if defined(__SANITIZE_ADDRESS__) || defined(BELVO_ADDRESS_SANITIZER)
 // fontconfig (2.14 at least) loses a few small blocks while it parses its
-// configuration files, once per process, and libdbus, which SDL's video
-// start-up and fontconfig load, keeps a buffer for the life of the process
+// configuration files, once per process, and libdbus, which libpulse
+// loads, keeps a buffer for the life of the process
 // in the same way. LeakSanitizer would fail every program that opens a
 // window or draws text over them, so it looks away from leaks that those
 // two libraries allocated themselves.

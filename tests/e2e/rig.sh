@@ -8,7 +8,10 @@
 # PulseAudio daemon, or "pipewire", a PipeWire daemon with WirePlumber and
 # pipewire-pulse. Either is driven and inspected through pactl; their
 # configuration lives in the rig's own directory only, and no system
-# service or session bus is touched.
+# service or session bus is touched. Or "alsa": no sound server at all, and
+# ALSA's default PCM (in the rig's own HOME's .asoundrc) is a card of the
+# rig's, e2e-alsa-sink (RIG_ALSA_SINK), which plays at a card's pace and
+# records what it plays.
 #
 # Needs: Xvfb, openbox, xdotool, xprop, xwininfo, ImageMagick's import, pulseaudio,
 # pactl, parec, bc; for PipeWire, pipewire, wireplumber, pipewire-pulse and
@@ -24,6 +27,8 @@ RIG_RECORDING=""
 RIG_PAREC_PID=""
 RIG_OTHER_PAREC_PID=""
 RIG_SOUND=${E2E_SOUND_SERVER:-pulse}
+# The rig's card when RIG_SOUND is alsa: the pipe ALSA's file plug-in writes.
+RIG_ALSA_FIFO=""
 # The sound server's processes, the daemon first.
 RIG_SERVER_PIDS=()
 
@@ -128,7 +133,8 @@ rig_sound_start() {
   case $RIG_SOUND in
     pulse) rig_pulse_start ;;
     pipewire) rig_pipewire_start ;;
-    *) rig_log "no sound server \"$RIG_SOUND\" (there are: pulse pipewire)"; return 1 ;;
+    alsa) rig_alsa_start; return ;;
+    *) rig_log "no sound server \"$RIG_SOUND\" (there are: pulse pipewire alsa)"; return 1 ;;
   esac || return 1
   # The default source too: left to itself it is the default sink's
   # monitor, and follows it, recorders and all, when the default sink is
@@ -232,6 +238,31 @@ rig_pipewire_start() {
   fi
 }
 
+# No sound server: where the program looks for one, nothing answers, and
+# ALSA's default PCM is the rig's card. Its plug layer hands the card float
+# stereo at 44100 whatever the program asks for, so that the recording is
+# in the form the measures read; the file plug-in writes it into the pipe
+# e2e-alsa-sink reads, and its null slave takes it at once (e2e-alsa-sink
+# sets the pace).
+rig_alsa_start() {
+  export PULSE_SERVER=unix:$RIG_DIR/no-pulse.sock
+  export PIPEWIRE_RUNTIME_DIR=$XDG_RUNTIME_DIR
+  RIG_ALSA_FIFO=$RIG_DIR/alsa-card.fifo
+  [ -p "$RIG_ALSA_FIFO" ] || mkfifo -m 600 "$RIG_ALSA_FIFO" || return 1
+  cat >"$HOME/.asoundrc" <<EOF
+pcm.!default {
+  type plug
+  slave { pcm "rig_card" format FLOAT_LE rate $RIG_RATE channels 2 }
+}
+pcm.rig_card {
+  type file
+  slave.pcm "null"
+  file "$RIG_ALSA_FIFO"
+  format "raw"
+}
+EOF
+}
+
 # Kills the sound server outright, as a crash would: all of its processes
 # at once.
 rig_sound_kill() {
@@ -280,6 +311,15 @@ rig_record_latency() { [ "$RIG_SOUND" = pipewire ] && echo 100 || echo 20; }
 # read through rig_on_recording.
 rig_record_start() {  # FILE [SINK]
   local file=$1 sink=${2:-null}
+  if [ "$RIG_SOUND" = alsa ]; then
+    # The card records what it plays, from now on.
+    rig_spawn "$RIG_DIR/alsa-sink.log" "$RIG_ALSA_SINK" "$RIG_ALSA_FIFO" "$file"
+    RIG_RECORDING=$file RIG_PAREC_PID=$RIG_LAST_PID
+    rig_wait_for 5 rig_recording_flows "$file" \
+      || { rig_log "the rig's card recorded nothing: $(tail -n3 "$RIG_DIR/alsa-sink.log")"; return 1; }
+    RIG_DATA_AT=$(rig_data_at "$file")
+    return 0
+  fi
   # node.dont-reconnect: WirePlumber, like PulseAudio, would otherwise take
   # a recorder linked to the default sink for one that follows it.
   rig_spawn "$RIG_DIR/parec-$sink.log" env PULSE_PROP="node.dont-reconnect=true" \

@@ -1,13 +1,15 @@
 // What the sound back ends decide without a server: which back end plays
 // (the first that opens, on a thread of its own), what the stream is called,
-// and how much PulseAudio is asked to buffer.
+// how much PulseAudio is asked to buffer, and how ALSA is written to.
 
+#include <private/AlsaBuffer.h>
 #include <private/AudioDevice.h>
 #include <private/PulseBuffer.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -141,7 +143,7 @@ TEST(AudioBackendOrderTest, AllThreeInOrderUnlessOneIsNamed)
 {
 	using BPrivate::AudioDeviceFactory;
 	const AudioDeviceFactory all[] = { &BPrivate::CreatePipeWireAudioDevice,
-		&BPrivate::CreatePulseAudioDevice, &BPrivate::CreateSdlAudioDevice };
+		&BPrivate::CreatePulseAudioDevice, &BPrivate::CreateAlsaAudioDevice };
 	const struct {
 		const char* forced;
 		std::vector<AudioDeviceFactory> order;
@@ -149,9 +151,12 @@ TEST(AudioBackendOrderTest, AllThreeInOrderUnlessOneIsNamed)
 		{ nullptr, { all[0], all[1], all[2] } },
 		{ "", { all[0], all[1], all[2] } },
 		{ "jack", { all[0], all[1], all[2] } },
+		// The back end that is gone: a name like any unknown one.
+		{ "sdl", { all[0], all[1], all[2] } },
+		{ "ALSA", { all[0], all[1], all[2] } },
 		{ "pipewire", { all[0] } },
 		{ "pulse", { all[1] } },
-		{ "sdl", { all[2] } },
+		{ "alsa", { all[2] } },
 	};
 	for (const auto& testCase : cases) {
 		EXPECT_EQ(BPrivate::AudioBackendOrder(testCase.forced), testCase.order)
@@ -233,6 +238,68 @@ TEST(PulseBufferAttributesTest, ShortEnoughToHearAPickYetLeavingTheSinkItsShare)
 			previous = attributes.tlength;
 		}
 	}
+}
+
+// The engine glides each level by a step per render call; the time
+// constant of n-frame calls is -n / ln(1 - n / 11025) frames.
+double
+GlideSeconds(size_t frames)
+{
+	return -double(frames) / std::log(1.0 - double(frames) / 11025.0) / 44100.0;
+}
+
+TEST(AlsaWriteFramesTest, WholePeriodsThatKeepTheGlideAndLeaveOnePlaying)
+{
+	// What is asked for glides as the engine is meant to, a quarter second.
+	size_t asked = BPrivate::AlsaWriteFrames(BPrivate::kAlsaPeriodFrames,
+		BPrivate::kAlsaBufferFrames);
+	EXPECT_EQ(asked, BPrivate::kAlsaPeriodFrames);
+	EXPECT_NEAR(GlideSeconds(asked), 0.24, 0.005);
+
+	const struct {
+		size_t period;
+		size_t buffer;
+		size_t frames;
+	} cases[] = {
+		{ 1024, 2048, 1024 },
+		{ 256, 4096, 256 },
+		// A device's long period is written in pieces no longer than a
+		// render call: the glide stays as it is.
+		{ 4096, 16384, 1024 },
+		// A buffer of one period: half of it at a time.
+		{ 1024, 1024, 512 },
+		{ 940, 1881, 940 },
+		// Nothing sensible granted: never a write of nothing.
+		{ 0, 0, 1 },
+		{ 1, 1, 1 },
+	};
+	for (const auto& testCase : cases) {
+		size_t frames = BPrivate::AlsaWriteFrames(testCase.period,
+			testCase.buffer);
+		EXPECT_EQ(frames, testCase.frames)
+			<< testCase.period << "-frame periods, " << testCase.buffer
+			<< "-frame buffer";
+		// Never quicker than render calls of the longest length glide.
+		EXPECT_GE(GlideSeconds(frames),
+			GlideSeconds(BPrivate::kMaxRenderFrames) - 1e-9);
+		EXPECT_LE(GlideSeconds(frames), 0.25);
+	}
+}
+
+TEST(AlsaFloatToS16Test, FullScaleClippedAndNaNSilent)
+{
+	const float in[] = { 0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 1.5f, -7.0f,
+		1e-6f, NAN, INFINITY, -INFINITY };
+	const int16 expected[] = { 0, 16384, -16384, 32767, -32767, 32767, -32767,
+		0, 0, 32767, -32767 };
+	const size_t count = sizeof(in) / sizeof(in[0]);
+	int16 out[count + 1];
+	out[count] = 12345;
+	BPrivate::AlsaFloatToS16(in, out, count);
+	for (size_t i = 0; i < count; i++)
+		EXPECT_EQ(out[i], expected[i]) << "sample " << i << " (" << in[i] << ")";
+	// Nothing written past the count.
+	EXPECT_EQ(out[count], 12345);
 }
 
 } // namespace

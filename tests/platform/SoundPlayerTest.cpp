@@ -1,7 +1,9 @@
-// BSoundPlayer over SDL's own drivers: "dummy" plays nowhere at the pace of
-// a real device, which is enough to see the hook called on its own thread
-// and stopped for good by the destructor. The sound servers' back ends are
-// kept out (BELVO_AUDIO), so that the tests hear the same on every machine.
+// BSoundPlayer over the ALSA device on ALSA's "null" PCM, which every
+// libasound has and which takes whatever it is given at once: enough to see
+// the hook called on the device's own thread, with buffers of the format and
+// length the device is meant to hand it, and stopped for good by Stop() and
+// the destructor. The sound servers' back ends are kept out (BELVO_AUDIO),
+// so that the tests hear the same on every machine.
 
 #include <SoundPlayer.h>
 
@@ -86,12 +88,12 @@ class SoundPlayerTest : public ::testing::Test {
 protected:
 	void SetUp() override
 	{
-		setenv("BELVO_AUDIO", "sdl", 1);
-		setenv("SDL_AUDIODRIVER", "dummy", 1);
+		setenv("BELVO_AUDIO", "alsa", 1);
+		setenv("BELVO_ALSA_DEVICE", "null", 1);
 	}
 	void TearDown() override
 	{
-		unsetenv("SDL_AUDIODRIVER");
+		unsetenv("BELVO_ALSA_DEVICE");
 		unsetenv("BELVO_AUDIO");
 	}
 };

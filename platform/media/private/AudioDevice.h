@@ -3,8 +3,8 @@
  *
  * A device renders by calling its render function once per buffer on a
  * thread of its own. Three back ends sit behind it, tried in this order:
- * PipeWire's own client library, PulseAudio's, and SDL's audio (plain ALSA
- * and everything else). The chosen device opens them in the background, so
+ * PipeWire's own client library, PulseAudio's, and ALSA's (the card
+ * itself, where no sound server runs). The chosen device opens them in the background, so
  * that the program's start-up never waits for a sound server; tests install
  * a factory of their own to drive the render function by hand.
  */
@@ -59,11 +59,12 @@ std::unique_ptr<AudioDevice> CreateAudioDevice();
 
 // The back ends, each on its own. Open() fails at once, without a word,
 // when the back end's server does not answer (PipeWire, PulseAudio) or when
-// its library is not installed. The SDL device, being the last resort,
-// opens even without an output: it says so in one line and keeps looking.
+// its library is not installed. The ALSA device, being the last resort,
+// opens even without an output: it says so in one line and keeps looking
+// (and fails, saying so, only where its library is missing).
 std::unique_ptr<AudioDevice> CreatePipeWireAudioDevice();
 std::unique_ptr<AudioDevice> CreatePulseAudioDevice();
-std::unique_ptr<AudioDevice> CreateSdlAudioDevice();
+std::unique_ptr<AudioDevice> CreateAlsaAudioDevice();
 
 // Tries each factory in turn, on a thread of its own, and plays through the
 // first that connects and opens. Its own Open() returns at once, and may be
@@ -79,7 +80,7 @@ void PrepareAudioOutput();
 void DiscardPreparedAudioOutput();
 
 // Which back ends to try, in order. BELVO_AUDIO ("pipewire", "pulse" or
-// "sdl") names the one to use alone, for tests and measurements; anything
+// "alsa") names the one to use alone, for tests and measurements; anything
 // else, or nothing, gives all three.
 std::vector<AudioDeviceFactory> AudioBackendOrder(const char* forced);
 
@@ -111,6 +112,12 @@ media_raw_audio_format RequestedAudioFormat();
 
 // One line on stderr, "program: what (reason)"; never from a render call.
 void ReportAudio(const char* what, const char* reason = nullptr);
+
+// Called once on a thread that renders: real-time round-robin at the
+// sound servers' own default priority where the process may, else the
+// nice level PulseAudio gives its clients' threads, else as it is. A busy
+// machine must not keep the tone waiting.
+void RaiseAudioThreadPriority();
 
 // Lets a device's audio thread render only while the device plays, and
 // lets Stop() wait for a render call in progress, without a lock that the

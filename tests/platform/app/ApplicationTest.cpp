@@ -460,7 +460,6 @@ TEST(ApplicationTest, WithoutADisplayItDoesNotRunAndTheProcessGoesOn)
 	setenv("BELVO_DISPLAY", "window-system", 1);
 	unsetenv("DISPLAY");
 	unsetenv("WAYLAND_DISPLAY");
-	unsetenv("SDL_VIDEODRIVER");
 	testing::internal::CaptureStderr();
 	status_t error = B_OK;
 	{

@@ -385,7 +385,7 @@ TEST_F(MenuTest, APressIntoTheInactiveWindowOpensTheMenuAtOnce)
 	EXPECT_TRUE(WaitForPopup(nullptr));
 }
 
-// Some window managers, and SDL3 under its SDL2 face, give a shown menu
+// Some window managers, and some toolkits under a program, give a shown menu
 // the keyboard: the menu must stay open and answer the keys it gets, and
 // the keyboard go back to the window when it closes.
 TEST_F(MenuTest, AMenuGivenTheKeyboardStaysOpenAndHandsItBack)

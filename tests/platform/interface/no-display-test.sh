@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Started with no display at all, a program prints one line that says so
-# and exits with status 1, rather than running unseen on SDL's offscreen
+# and exits with status 1, rather than running unseen
 # driver. A window made with no application to start the display says in
 # one line that it will not be shown, and still shows and quits safely.
 #   no-display-test.sh PROGRAM
@@ -9,7 +9,7 @@ program=${1:?program}
 # Under AddressSanitizer the leak checker's list of the suppressed leaks
 # of the font libraries is not the program's to print.
 run() {
-  env -u DISPLAY -u WAYLAND_DISPLAY -u BELVO_DISPLAY -u SDL_VIDEODRIVER \
+  env -u DISPLAY -u WAYLAND_DISPLAY -u BELVO_DISPLAY \
     LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}print_suppressions=0" \
     timeout 20 "$program" "$@" 2>&1 </dev/null
 }
