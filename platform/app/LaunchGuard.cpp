@@ -4,6 +4,7 @@
  */
 #include <private/LaunchGuard.h>
 
+#include <pthread.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -213,7 +214,10 @@ LaunchGuard::Acquire(const std::string& path)
 				fWakePipe[0] = fWakePipe[1] = -1;
 				return kFirstInstance;
 			}
-			fThread = std::thread([this] { _Listen(); });
+			fThread = std::thread([this] {
+				pthread_setname_np(pthread_self(), "belvo-launch");
+				_Listen();
+			});
 			return kFirstInstance;
 		}
 		close(fd);

@@ -525,6 +525,9 @@ BLooper::_ThreadEntry(void* data)
 
 	thread_id self = CurrentThread();
 	looper->_SetThread(self);
+	// A window names its thread after its title once it runs.
+	if (looper->Name() != nullptr && looper->Name()[0] != '\0')
+		NameThread(self, looper->Name());
 	{
 		std::lock_guard<std::mutex> lock(state->lock);
 		state->thread = self;

@@ -61,6 +61,7 @@ void*
 SignalWatcher::_Watch(void* data)
 {
 	SignalWatcher* watcher = static_cast<SignalWatcher*>(data);
+	pthread_setname_np(pthread_self(), "belvo-signals");
 	sigset_t quitSignals;
 	QuitSignals(&quitSignals);
 

@@ -16,6 +16,7 @@
 
 #include <View.h>
 #include <private/Display.h>
+#include <private/ThreadId.h>
 #include <private/WindowDisplayClient.h>
 #include <private/WindowPrivate.h>
 #include <private/WindowRegistry.h>
@@ -170,7 +171,7 @@ BWindow::Show()
 			Unlock();
 		if (display != nullptr)
 			display->ShowWindow(fDisplayId, true);
-		Run();
+		_NameThread(Run());
 		return;
 	}
 	if (display != nullptr)
@@ -287,6 +288,8 @@ BWindow::SetTitle(const char* title)
 {
 	fTitle = title != nullptr ? title : "";
 	SetName(fTitle.c_str());
+	if (Thread() >= 0)
+		_NameThread(Thread());
 	if (BPrivate::Display* display = _Display())
 		display->SetTitle(fDisplayId, fTitle);
 }
@@ -309,6 +312,16 @@ void
 BWindow::MoveBy(float dx, float dy)
 {
 	MoveTo(fFrame.left + dx, fFrame.top + dy);
+}
+
+// As the kits name a window's thread: "w>" and the title.
+void
+BWindow::_NameThread(thread_id thread)
+{
+	if (thread < 0)
+		return;
+	std::string name = "w>" + fTitle;
+	BPrivate::NameThread(thread, name.c_str());
 }
 
 void

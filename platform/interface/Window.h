@@ -108,6 +108,7 @@ private:
 
 			BPrivate::Display* _Display() const;
 			void			_SetApplicationIcon();
+			void			_NameThread(thread_id thread);
 			// `box` in the window's pixels, before scaling.
 			void			_Invalidate(const BPrivate::ClipBox& box);
 			void			_DrawTree(BView* view, BPoint origin,

@@ -11,6 +11,7 @@
  */
 #include <private/AudioDevice.h>
 
+#include <pthread.h>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -19,7 +20,6 @@
 #include <mutex>
 #include <thread>
 
-#include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -112,6 +112,7 @@ public:
 private:
 	void _OpenFirst()
 	{
+		pthread_setname_np(pthread_self(), "belvo-opener");
 		for (AudioDeviceFactory factory : fCandidates) {
 			std::unique_ptr<AudioDevice> device = factory();
 			if (device == nullptr)

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <string>
 #include <chrono>
 #include <thread>
 
@@ -16,6 +18,8 @@
 #include <AppDefs.h>
 #include <Handler.h>
 #include <Message.h>
+
+#include <private/ThreadId.h>
 
 #include "../../support/Watchdog.h"
 #include "AppTestSupport.h"
@@ -160,6 +164,19 @@ TEST(LooperTest, RunStartsItsOwnThreadAndReportsIt)
 
 	ASSERT_EQ(looper->PostMessage(kPing), B_OK);
 	Delivery delivery = log.WaitFor(1)[0];
+	// Named after the looper, as ps -L and gdb show it.
+	char comm[32] = {};
+	FILE* file = fopen(("/proc/self/task/" + std::to_string(thread)
+		+ "/comm").c_str(), "r");
+	ASSERT_NE(file, nullptr);
+	ASSERT_NE(fgets(comm, sizeof(comm), file), nullptr);
+	fclose(file);
+	EXPECT_STREQ(comm, "test looper\n");
+	// Names are cut to the kernel's 15 bytes, never through a character.
+	EXPECT_EQ(BPrivate::ThreadNameFor("w>Stimmger\xc3\xa4t 440"),
+		"w>Stimmger\xc3\xa4t 4");
+	EXPECT_EQ(BPrivate::ThreadNameFor("w>Stimmgeraetx\xc3\xa4"),
+		"w>Stimmgeraetx");
 	EXPECT_EQ(delivery.what, kPing);
 	EXPECT_EQ(delivery.thread, thread);
 	EXPECT_EQ(delivery.handler, looper);
