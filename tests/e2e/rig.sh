@@ -118,7 +118,8 @@ rig_start() {
 
   rig_sound_start || return 1
 
-  # A note of when the machine stalls, for the scenarios that ask for one
+  # A note of when the machine stalls (12 ms late or more: a sound server's
+  # buffer may be lost to less than 20), for the scenarios that ask for one
   # (the performance script does not: it would count its wake-ups).
   if [ -n "${RIG_STALL_WATCH:-}" ]; then
     rig_spawn "$RIG_DIR/stall-watch.log" "$RIG_STALL_WATCH" "$RIG_DIR/stalls" 12

@@ -517,7 +517,7 @@ stalled_between() {  # FROM_USEC TO_USEC
 }
 
 stall_summary() {
-  awk '{ n++; if ($2 > most) most = $2 } END { printf "%d stalls of 20 ms or more, the longest %d ms", n, most / 1000 }' \
+  awk '{ n++; if ($2 > most) most = $2 } END { printf "%d stalls of 12 ms or more, the longest %d ms", n, most / 1000 }' \
     "$RIG_DIR/stalls" 2>/dev/null
 }
 
