@@ -497,7 +497,7 @@ public:
 			return;
 		int32 width = clipped.right - clipped.left + 1;
 		int32 height = clipped.bottom - clipped.top + 1;
-		if (entry->shm != nullptr) {
+		if (entry->shm != nullptr && !fShmRefused) {
 			for (int32 y = clipped.top; y <= clipped.bottom; y++) {
 				size_t offset = size_t(y) * size_t(entry->width)
 					+ size_t(clipped.left);
@@ -654,6 +654,7 @@ private:
 			return;
 		}
 		fShmCompletion = uint8(extension->first_event + XCB_SHM_COMPLETION);
+		fShmOpcode = extension->major_opcode;
 	}
 
 	// A segment for the window's pixels, if the server can read our memory
@@ -858,6 +859,19 @@ private:
 			// request about it was on its way is the normal lot of a
 			// program that closes windows; anything else is said once.
 			auto* error = reinterpret_cast<xcb_generic_error_t*>(x);
+			if (fShm != nullptr && error->major_code == fShmOpcode
+				&& !fShmRefused) {
+				// No completion follows a refused image: without this the
+				// window would wait for one forever and never be drawn
+				// again.
+				fShmRefused = true;
+				for (auto& entry : fWindows) {
+					entry.second.shmBusy = false;
+					if (entry.second.mapped)
+						_PresentAll(entry.second);
+				}
+				return false;
+			}
 			if (error->error_code != XCB_WINDOW
 				&& error->error_code != XCB_DRAWABLE
 				&& error->error_code != XCB_MATCH && !fReportedError) {
@@ -1089,6 +1103,10 @@ private:
 	int fWakeFd = -1;
 	Atoms fAtoms;
 	uint8 fShmCompletion = 0;
+	uint8 fShmOpcode = 0;
+	// The server refused a shared-memory image: every window's pixels go
+	// in requests from then on.
+	bool fShmRefused = false;
 	size_t fMaxRequestBytes = 262144;
 	xkb_context* fXkbContext = nullptr;
 	xkb_keymap* fXkbKeymap = nullptr;
