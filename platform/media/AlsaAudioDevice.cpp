@@ -246,8 +246,8 @@ private:
 		while (!stream->quitting.load()) {
 			if (_OpenPcm(*stream, &reason)) {
 				attempts = 0;
+				// A later loss is said once, and looked for again quietly.
 				saidSo = true;
-					// a later loss is said once, and looking again silently
 				bool lost = _Play(*stream, &reason);
 				stream->library->snd_pcm_close(stream->pcm);
 				stream->pcm = nullptr;
