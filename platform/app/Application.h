@@ -26,6 +26,11 @@
  * SIGINT and SIGTERM post B_QUIT_REQUESTED to the application. The
  * constructor blocks both in the calling thread, so build the application
  * before starting other threads, and destroy it on the same thread.
+ *
+ * Threads: PostMessage() and Quit() are safe from any thread. The hooks
+ * (ReadyToRun, QuitRequested, AboutRequested, MessageReceived) run on the
+ * application's thread with its looper locked. InitCheck() and Signature()
+ * are only set by the constructor, so any thread may read them afterwards.
  */
 #ifndef _APPLICATION_H
 #define _APPLICATION_H

@@ -8,6 +8,12 @@
  *
  * Deleting a handler that is still in a looper takes it out first, so no
  * message can reach it afterwards.
+ *
+ * Threads: Looper() and NextHandler() are atomics, so any thread may ask
+ * them. The rest (SetNextHandler, SetName and Name, MessageReceived) belongs
+ * to the looper's thread, or to a thread holding the looper's lock; the name
+ * has no lock of its own. A handler may be built and deleted on any thread:
+ * the list of live handlers takes its own lock.
  */
 #ifndef _HANDLER_H
 #define _HANDLER_H

@@ -6,6 +6,11 @@
  * to when Invoke() is called, so it may be added to its looper after
  * SetTarget(). A looper without a handler means the looper's preferred
  * handler. A target that has been deleted is noticed, never touched.
+ *
+ * Threads: an invoker has no lock, so use it from one thread at a time,
+ * normally the thread of the looper its owner lives in (a menu item's is its
+ * window's). Invoke() finds the target under the handler list's lock and
+ * only posts, so it never locks or waits for the target's looper.
  */
 #ifndef _INVOKER_H
 #define _INVOKER_H

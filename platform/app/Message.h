@@ -18,6 +18,10 @@
  * Pointers handed out by FindData and FindString point into the message and
  * stay valid until that field is removed or the message is emptied or
  * destroyed.
+ *
+ * A message has no lock: one thread at a time. PostMessage() copies it into
+ * the queue, so the sender may keep, change or delete its own; the copy the
+ * handler gets belongs to its looper's thread until dispatching ends.
  */
 #ifndef _MESSAGE_H
 #define _MESSAGE_H

@@ -6,6 +6,13 @@
  * (the rightmost one), Escape the only button when there is just one;
  * closing the alert from the window manager counts as pressing its last
  * button.
+ *
+ * Go() waits on the calling thread, so from a window's thread it holds that
+ * window up until the alert closes. The pressed button passes between the
+ * two threads through a small result under its own lock, so Go() touches
+ * nothing of the alert once it is shown. With Go(invoker), the invoker is
+ * used on the alert's thread: keep it alive, and leave it alone, until the
+ * alert is gone.
  */
 #ifndef _ALERT_H
 #define _ALERT_H

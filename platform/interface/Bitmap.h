@@ -19,6 +19,11 @@
  *
  * There is no drawing into a bitmap here: acceptsViews is accepted and
  * ignored, and every bitmap's memory is contiguous.
+ *
+ * A bitmap has no lock: one thread changes it at a time. Drawing it only
+ * reads it, so several threads may draw the same bitmap while nobody writes
+ * to it. SetViewBitmap and SetIcon keep copies, so the original may be
+ * deleted right after.
  */
 #ifndef _BITMAP_H
 #define _BITMAP_H

@@ -10,6 +10,9 @@
  * can be found at all, text measures 0 and draws nothing.
  *
  * A BFont is a plain value: copy it freely and use copies on any thread.
+ *
+ * Measuring and drawing go through the font engine, which takes its own
+ * lock.
  */
 #ifndef _FONT_H
 #define _FONT_H

@@ -1,6 +1,11 @@
 /*
  * A list of menu items. A menu shows on the screen only while it is open,
  * in a pop-up window of its own; the menu field it belongs to opens it.
+ *
+ * A menu and its items have no lock of their own: they belong to the thread
+ * of the window the field is in, and are changed there or with that window
+ * locked, since a change redraws the field. The pop-up window gets a copy
+ * of the items, so its thread never reads them.
  */
 #ifndef _MENU_H
 #define _MENU_H

@@ -12,6 +12,11 @@
  * opens the menu on the marked item; Up and Down move (and wrap), Home and
  * End jump, a letter moves to the next item starting with it, Enter
  * chooses and Escape closes.
+ *
+ * Threads: the field is its window's, like any view: every call on the
+ * window's thread or with the window locked. The open menu runs on its own
+ * window's thread and reaches the field only through messages, over a link
+ * whose pointers are kept under a lock of its own.
  */
 #ifndef _MENU_FIELD_H
 #define _MENU_FIELD_H

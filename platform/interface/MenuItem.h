@@ -2,6 +2,10 @@
  * One entry of a menu. The item owns its message; choosing the item sends
  * a copy of it to the item's target (BInvoker::SetTarget) through the
  * target's looper, every time, also when the item was marked already.
+ *
+ * Like its menu, an item is used on the field's window's thread (or with
+ * that window locked). Choosing it only posts, so the target's looper is
+ * never locked from here.
  */
 #ifndef _MENU_ITEM_H
 #define _MENU_ITEM_H

@@ -1,6 +1,8 @@
 /*
  * A menu that pops up from a menu field. Its title is what the field shows
  * until an item is marked (with labelFromMarked).
+ *
+ * Threads as for BMenu.
  */
 #ifndef _POP_UP_MENU_H
 #define _POP_UP_MENU_H

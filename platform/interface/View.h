@@ -10,6 +10,13 @@
  * The view's background is painted by the window before Draw() is called:
  * the view colour (unless it is B_TRANSPARENT_COLOR, which leaves what the
  * parent drew), then the view bitmap, if one is set.
+ *
+ * A view has no lock of its own: it belongs to its window's thread. Once it
+ * is in a window, every call, Invalidate() included, must come from that
+ * thread or from one holding the window's lock, because they walk the
+ * parents' frames and the window's focus. The hooks run on the window's
+ * thread with the window locked. Before it is added, one thread at a time
+ * may set it up.
  */
 #ifndef _VIEW_H
 #define _VIEW_H

@@ -16,6 +16,13 @@
  * B_NAVIGABLE views on Tab and Shift-Tab, and turns F1 into the system's
  * about request (B_ABOUT_REQUESTED to the application), which Linux
  * desktops have no command of their own for.
+ *
+ * Threads: the thread that makes the window has it to itself until the
+ * first Show(); from then on the window's own thread dispatches its
+ * messages, holding its lock, and deletes it at the end. PostMessage() is
+ * safe from any thread. Everything else (views, geometry, title, Show,
+ * Hide, UpdateIfNeeded, Quit from outside) wants the window's lock, which
+ * Quit() gives up before it waits.
  */
 #ifndef _WINDOW_H
 #define _WINDOW_H

@@ -1,5 +1,7 @@
 /*
  * Media Kit formats: how a raw audio buffer is laid out.
+ *
+ * Plain values: no thread of their own; copy them freely.
  */
 #ifndef _MEDIA_DEFS_H
 #define _MEDIA_DEFS_H

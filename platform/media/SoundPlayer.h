@@ -15,6 +15,12 @@
  *
  * Without an output the player plays nowhere, says so once on stderr, and
  * starts playing when an output appears.
+ *
+ * Start(), Stop() and the destructor are not serialised among themselves:
+ * call them from one thread at a time (the owner's). IsPlaying(), HasData(),
+ * SetHasData(), InitCheck() and Format() are safe from any thread, the hook
+ * included: the flags and the hook are atomics, and the format is set once by
+ * the constructor, so the audio thread takes no lock to read them.
  */
 #ifndef _SOUND_PLAYER_H
 #define _SOUND_PLAYER_H

@@ -39,6 +39,9 @@
  * out (names, data) stay valid until it is set to another blob or
  * destroyed. Looking things up never changes it, so one object may be read
  * from several threads at once.
+ *
+ * SetTo() and Unset() take no lock, so they must not run while another thread
+ * reads the object.
  */
 #ifndef _RESOURCES_H
 #define _RESOURCES_H

@@ -9,6 +9,10 @@
  *   254         white,
  *   255         B_TRANSPARENT_MAGIC_CMAP8: a pixel that is not drawn.
  * system_colors() gives it as a table.
+ *
+ * Plain values: no thread of their own; copy them freely. system_colors()
+ * builds its table once, on first use and safely from any thread, and
+ * ui_color() is a fixed lookup, so both may be called anywhere.
  */
 #ifndef _GRAPHICS_DEFS_H
 #define _GRAPHICS_DEFS_H

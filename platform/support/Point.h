@@ -1,5 +1,7 @@
 /*
  * A point in a view's or the screen's coordinate system.
+ *
+ * Plain values: no thread of their own; copy them freely.
  */
 #ifndef _POINT_H
 #define _POINT_H

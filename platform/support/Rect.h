@@ -2,6 +2,8 @@
  * A rectangle with inclusive edges, as the kits use them: (0, 0, 130, 70)
  * covers 131 x 71 pixels. A rectangle is valid while left <= right and
  * top <= bottom; the default one is invalid (it covers nothing).
+ *
+ * Plain values: no thread of their own; copy them freely.
  */
 #ifndef _RECT_H
 #define _RECT_H

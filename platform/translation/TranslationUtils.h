@@ -11,6 +11,10 @@
  *
  * There are no translator add-ons here: the roster argument is accepted for
  * the sake of existing callers and ignored.
+ *
+ * GetBitmap() may be called from any thread: the application's resources are
+ * parsed once, behind a thread-safe static, and only read afterwards, and
+ * the bitmap is new and the caller's.
  */
 #ifndef _TRANSLATION_UTILS_H
 #define _TRANSLATION_UTILS_H

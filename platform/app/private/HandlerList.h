@@ -10,6 +10,10 @@
  * While the list's lock is held no listed handler can finish being
  * destroyed, so a looper found through it may be posted to. Nothing that
  * holds the lock may lock a looper or wait on one.
+ *
+ * Any thread may use it: Register and Unregister run on the thread that
+ * builds or destroys the handler and take the lock themselves; SerialOf
+ * wants it held by the caller.
  */
 #ifndef _PRIVATE_HANDLER_LIST_H
 #define _PRIVATE_HANDLER_LIST_H

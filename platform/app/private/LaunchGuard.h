@@ -11,6 +11,12 @@
  * and inode, so that two copies of the program in different places each
  * run once, as BeOS counts single launch per executable file. The
  * directory is the user's alone, so no other user can reach the socket.
+ *
+ * Threads: the guard is built, asked (Acquire) and destroyed on the
+ * application's thread. Its listening thread ("belvo-launch") only accepts
+ * and calls `activate`, which must be safe from another thread (the
+ * application's posts a message); the destructor wakes it through a pipe and
+ * joins it before the socket goes.
  */
 #ifndef _PRIVATE_LAUNCH_GUARD_H
 #define _PRIVATE_LAUNCH_GUARD_H

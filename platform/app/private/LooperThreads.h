@@ -3,6 +3,10 @@
  * the very last thing each thread does. The program's end waits for them,
  * so that no window is still tearing itself down (and using the display or
  * the kits' shared state) while the process exits.
+ *
+ * The count sits behind a mutex of its own: Starting and Finished are called
+ * from any thread, and the wait from a thread that runs no loop (the
+ * application's destructor), since a looper waiting for itself never ends.
  */
 #ifndef _PRIVATE_LOOPER_THREADS_H
 #define _PRIVATE_LOOPER_THREADS_H

@@ -11,6 +11,10 @@
  * The destructor, called on the thread that built the watcher, stops the
  * waiting thread and unblocks whichever of the two signals were not blocked
  * before.
+ *
+ * The waiting thread touches nothing of the watcher but its stop flag, an
+ * atomic, and asks for the quit through RequestQuitEverywhere(), which is
+ * safe from any thread.
  */
 #ifndef _PRIVATE_SIGNAL_WATCHER_H
 #define _PRIVATE_SIGNAL_WATCHER_H

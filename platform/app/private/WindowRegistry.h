@@ -10,6 +10,9 @@
  * While Lock() is held a listed looper cannot finish being destroyed, so it
  * may be posted to; nothing that holds the lock may lock a looper, wait on
  * one or remove a window.
+ *
+ * Add, Remove, Count and Snapshot take Lock() themselves and may be called
+ * from any thread; IsListed and Listed want it held by the caller.
  */
 #ifndef _PRIVATE_WINDOW_REGISTRY_H
 #define _PRIVATE_WINDOW_REGISTRY_H

@@ -3,6 +3,10 @@
  * B_RGB32's blue, green, red, alpha byte order in memory on the little-endian
  * machines we run on. Everything that paints (views, text, bitmaps) writes
  * through a Canvas and a clip box, and never outside both.
+ *
+ * A Canvas only points at pixels it does not own, and has no lock: whoever
+ * owns the pixels says who writes them (a window's belong to its thread, or
+ * to one holding its lock). ClipBox is a plain value.
  */
 #ifndef _PRIVATE_CANVAS_H
 #define _PRIVATE_CANVAS_H

@@ -3,6 +3,9 @@
  * each side. HiDPI desktops on X11 say it in two ways, and GNOME and KDE
  * say both: GDK_SCALE in the environment, and Xft.dpi in the X server's
  * resource database (RESOURCE_MANAGER), 96 for each step of scale.
+ *
+ * Pure functions with no state: any thread. The back ends call them on the
+ * display thread when it opens.
  */
 #ifndef _PRIVATE_DESKTOP_SCALE_H
 #define _PRIVATE_DESKTOP_SCALE_H

@@ -8,6 +8,10 @@
  * its windows gained or lost the keyboard, menus included. What that means
  * for the kits (a menu never takes the focus from its window, keys go to
  * the window a menu belongs to) is decided above it, in Display.
+ *
+ * The one other thing shared across threads is a window's FrontBuffer,
+ * which the window's thread fills and the display thread reads, each under
+ * the buffer's own lock.
  */
 #ifndef _PRIVATE_DISPLAY_BACKEND_H
 #define _PRIVATE_DISPLAY_BACKEND_H

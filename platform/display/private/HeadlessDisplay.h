@@ -2,6 +2,12 @@
  * The headless display: windows that exist only in memory. Tests look at
  * what a window shows, inject the mouse and keyboard, and dump a window to
  * an image file. Chosen with BELVO_DISPLAY=headless.
+ *
+ * Threads: the test hooks may be called from any thread (a test's main
+ * thread, usually). The windows' state sits behind one lock that the back
+ * end, on the display thread, takes too; injected events are delivered as
+ * the display thread delivers the window system's, under the display's
+ * window lock. What the hooks read is current only after Sync().
  */
 #ifndef _PRIVATE_HEADLESS_DISPLAY_H
 #define _PRIVATE_HEADLESS_DISPLAY_H

@@ -3,6 +3,9 @@
  * (a character in UTF-8, or one of the kits' key codes such as B_ENTER or
  * B_UP_ARROW) and, for function keys, which one. Keys are named by their
  * X keysyms, which xkbcommon gives on X11 and Wayland alike.
+ *
+ * Pure functions: any thread; the X11 back end calls them on the display
+ * thread.
  */
 #ifndef _PRIVATE_KEY_MAP_H
 #define _PRIVATE_KEY_MAP_H

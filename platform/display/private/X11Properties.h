@@ -1,6 +1,9 @@
 /*
  * What the X11 back end tells the window manager about a window, worked
  * out apart from the connection so that it can be checked on its own.
+ *
+ * Pure functions: any thread; the X11 back end calls them on the display
+ * thread.
  */
 #ifndef _PRIVATE_X11_PROPERTIES_H
 #define _PRIVATE_X11_PROPERTIES_H

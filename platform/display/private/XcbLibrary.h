@@ -3,6 +3,10 @@
  * shared-memory and keyboard extensions, and xkbcommon for the keymap),
  * loaded at run time: a session on another window system never loads them,
  * and a machine without them still runs the program's other paths.
+ *
+ * Each library is loaded once, on first use, behind a function-local static,
+ * and its table never changes afterwards, so asking for it is safe from any
+ * thread. Only the display thread calls into the libraries.
  */
 #ifndef _PRIVATE_XCB_LIBRARY_H
 #define _PRIVATE_XCB_LIBRARY_H

@@ -11,6 +11,9 @@
  *             B_TRANSPARENT_MAGIC_CMAP8 pixels are skipped.
  * Nothing is written outside the clip box intersected with the canvas; an
  * invalid bitmap draws nothing.
+ *
+ * No state of their own (the palette is a constant built once): any thread
+ * may call them, on a canvas that thread may write.
  */
 #ifndef _PRIVATE_BITMAP_PAINTER_H
 #define _PRIVATE_BITMAP_PAINTER_H

@@ -19,6 +19,11 @@
  * Pixel (x, y) is the unit square right and down of the point (x, y). Text
  * drawn with its baseline at y sits on row y: the bottom row of a capital
  * letter is row y, and descenders go below it.
+ *
+ * Every function may be called from any thread: one mutex guards FreeType,
+ * the faces and the cache, and a rendered glyph is held through a shared
+ * pointer, so the blending runs outside the lock. The canvas DrawString
+ * writes is the caller's (a window's, by its thread or under its lock).
  */
 #ifndef _PRIVATE_FONT_ENGINE_H
 #define _PRIVATE_FONT_ENGINE_H

@@ -1,6 +1,8 @@
 /*
  * The look of menus and menu fields, shared by the field's control and the
  * pop-up window: light grey bevels, black text, a darker highlight.
+ *
+ * Constants and pure helpers: any thread.
  */
 #ifndef _PRIVATE_MENU_LOOK_H
 #define _PRIVATE_MENU_LOOK_H

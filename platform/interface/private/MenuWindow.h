@@ -4,6 +4,11 @@
  * field that opened it only through messages, over a MenuLink that either
  * side cuts when it goes away, so neither ever posts to a looper that is
  * gone.
+ *
+ * Threads: the menu window is built on the field's window thread and then
+ * runs on its own. The MenuLink's pointers are read and cleared only under
+ * its lock; posting under it takes only the queue lock of the looper posted
+ * to, never the looper's own, so neither window can hold the other up.
  */
 #ifndef _PRIVATE_MENU_WINDOW_H
 #define _PRIVATE_MENU_WINDOW_H

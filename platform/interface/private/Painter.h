@@ -19,6 +19,10 @@
  *
  * Bitmaps are put down by BitmapPainter's functions, which keep the same
  * promise and serve on their own where no painter is needed.
+ *
+ * A painter has no lock and no shared state: it lives on the stack of the
+ * one thread that draws (a window's own, or one holding the window's lock),
+ * and the canvas is that thread's to write.
  */
 #ifndef _PRIVATE_PAINTER_H
 #define _PRIVATE_PAINTER_H

@@ -2,6 +2,10 @@
  * A window's end of the display thread: the window system's events for one
  * window, turned into messages on that window's queue, in the window's own
  * pixels: the device's divided by the scale.
+ *
+ * It runs on the display thread under the display's window lock, which
+ * DestroyWindow() takes too, so the window is alive while an event is posted
+ * to it. It only posts, and never locks the window.
  */
 #ifndef _PRIVATE_WINDOW_DISPLAY_CLIENT_H
 #define _PRIVATE_WINDOW_DISPLAY_CLIENT_H

@@ -1,6 +1,10 @@
 /*
  * What the kits' own windows (pop-up menus, alerts) and the tests need to
  * know of a window beyond the public API.
+ *
+ * DisplayIdOf may be asked from any thread while the window lives (the id is
+ * set once, by the constructor); SetMenuOwner belongs to the window's thread,
+ * or to one holding the window's lock.
  */
 #ifndef _PRIVATE_WINDOW_PRIVATE_H
 #define _PRIVATE_WINDOW_PRIVATE_H

@@ -5,6 +5,9 @@
  * The pixels and the update's state belong to the window's thread (or
  * whichever thread holds the window's lock to draw); the dirty boxes are
  * added from any thread, under dirtyLock.
+ *
+ * The canvas and the scale never change after the window's constructor, so
+ * a box can be clipped against the canvas without a lock.
  */
 #ifndef _PRIVATE_WINDOW_SURFACE_H
 #define _PRIVATE_WINDOW_SURFACE_H

@@ -1,6 +1,8 @@
 /*
  * What the ALSA device asks of the device and how it writes to it, kept
  * apart so that it can be checked without a sound card.
+ *
+ * Pure functions: any thread; the device calls them on its own thread.
  */
 #ifndef _PRIVATE_ALSA_BUFFER_H
 #define _PRIVATE_ALSA_BUFFER_H

@@ -7,6 +7,12 @@
  * itself, where no sound server runs). The chosen device opens them in the background, so
  * that the program's start-up never waits for a sound server; tests install
  * a factory of their own to drive the render function by hand.
+ *
+ * Threads: Connect, Open, Start, Stop and Close come from the device's owner,
+ * one at a time; Cancel() from another thread while Open() runs; the render
+ * function on the device's audio thread, which takes no lock (RenderGate
+ * below is two atomics). The factory is an atomic and the prepared device
+ * sits behind a mutex, so any thread may make a device.
  */
 #ifndef _PRIVATE_AUDIO_DEVICE_H
 #define _PRIVATE_AUDIO_DEVICE_H

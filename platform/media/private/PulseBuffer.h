@@ -1,6 +1,8 @@
 /*
  * The buffer attributes the PulseAudio device asks for, kept apart so that
  * they can be checked without a server.
+ *
+ * Pure functions: any thread.
  */
 #ifndef _PRIVATE_PULSE_BUFFER_H
 #define _PRIVATE_PULSE_BUFFER_H

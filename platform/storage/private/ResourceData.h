@@ -3,6 +3,8 @@
  * belvo_rsrc section (Resources.h describes the format and how it gets
  * there). Header-only, so that the build-time packer and the listing tool
  * read and write the very format the kits parse.
+ *
+ * Plain functions over bytes the caller holds: any thread.
  */
 #ifndef _PRIVATE_RESOURCE_DATA_H
 #define _PRIVATE_RESOURCE_DATA_H

@@ -16,6 +16,10 @@
  *
  * A library that loaded completely stays loaded for the life of the
  * process: its threads and plug-ins may outlive anything that used it.
+ *
+ * The loader itself takes no lock: load each library once, behind a
+ * function-local static as the back ends do. The finished table is only
+ * read, from any thread.
  */
 #ifndef _PRIVATE_RUNTIME_LIBRARY_H
 #define _PRIVATE_RUNTIME_LIBRARY_H

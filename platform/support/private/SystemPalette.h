@@ -4,6 +4,8 @@
  * major, levels 0, 51 ... 255), six light greys (248 to 253), white (254),
  * and at 255 the transparent magic colour. Header-only, so that build-time
  * tools convert icons with the very palette the kits draw with.
+ *
+ * Constants: any thread.
  */
 #ifndef _PRIVATE_SYSTEM_PALETTE_H
 #define _PRIVATE_SYSTEM_PALETTE_H

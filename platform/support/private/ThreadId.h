@@ -2,6 +2,9 @@
  * Thread ids the kits hand out are the kernel's own thread ids (what gettid
  * returns, and what ps, top and gdb show), so a looper's Thread() can be
  * matched against any tool's view of the process.
+ *
+ * Both calls are safe from any thread. NameThread writes the name through
+ * /proc, so it can name a thread other than the caller's.
  */
 #ifndef _PRIVATE_THREAD_ID_H
 #define _PRIVATE_THREAD_ID_H

@@ -13,6 +13,8 @@
  * The file is trusted for nothing: every size and offset is checked
  * against the bytes given before it is used, and images wider or taller
  * than BBitmap::kMaxBitmapSide are refused.
+ *
+ * No state: any thread, into a bitmap the caller holds.
  */
 #ifndef _PRIVATE_BMP_DECODER_H
 #define _PRIVATE_BMP_DECODER_H
