@@ -1,7 +1,7 @@
 /*
  * The update cycle: views invalidate boxes on the window's thread or with
- * the window locked (the list of dirty boxes has a lock of its own, so the
- * display thread can take it too); the first box posts one update message, and the
+ * the window locked (the list of dirty boxes has a lock of its own as
+ * well); the first box posts one update message, and the
  * window's thread, holding its lock, draws every dirty box through the view
  * tree into the window's pixels and hands those boxes to the display
  * thread to show. Views invalidate in their own pixels; the dirty boxes
