@@ -16,7 +16,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <atomic>
 #include <mutex>
+#include <pthread.h>
+#include <thread>
 #include <strings.h>
 #include <vector>
 
@@ -39,6 +42,35 @@ namespace BPrivate {
 namespace {
 
 const size_t kMaxSignatureLength = 255;
+
+// Constant-initialised, so that it is there before the static initialiser
+// that sets it runs.
+std::atomic<void (*)()> sStartupWarmUp{nullptr};
+std::mutex sWarmUpLock;
+std::thread sWarmUpThread;
+
+void
+StartWarmUp()
+{
+	void (*warmUp)() = sStartupWarmUp.load();
+	if (warmUp == nullptr)
+		return;
+	std::lock_guard<std::mutex> lock(sWarmUpLock);
+	if (sWarmUpThread.joinable())
+		return;
+	sWarmUpThread = std::thread([warmUp] {
+		pthread_setname_np(pthread_self(), "belvo-warm-up");
+		warmUp();
+	});
+}
+
+void
+JoinWarmUp()
+{
+	std::lock_guard<std::mutex> lock(sWarmUpLock);
+	if (sWarmUpThread.joinable())
+		sWarmUpThread.join();
+}
 
 // Guards be_app against being cleared while another thread posts to it.
 std::mutex&
@@ -70,6 +102,12 @@ IsValidSignature(const char* signature)
 }
 
 } // namespace
+
+void
+SetStartupWarmUp(void (*warmUp)())
+{
+	sStartupWarmUp = warmUp;
+}
 
 status_t
 PostToApplication(uint32 what)
@@ -133,6 +171,7 @@ BApplication::~BApplication()
 	// under the lock, which it may be waiting for.
 	fSignalWatcher.reset();
 	fLaunchGuard.reset();
+	BPrivate::JoinWarmUp();
 	{
 		std::lock_guard<std::mutex> lock(ApplicationLock());
 		be_app = nullptr;
@@ -287,6 +326,8 @@ BApplication::_Init(const char* signature)
 	// The sound server is connected to while the display starts, so that
 	// the first sound waits for the slower of the two, not for both.
 	BPrivate::PrepareAudioOutput();
+	// The fonts load beside the display's start-up, not after it.
+	BPrivate::StartWarmUp();
 
 	// Without a display there is nothing this program can show: say so in
 	// one line, before any window or sound is made, and do not run.
@@ -310,6 +351,7 @@ BApplication::_Abandon(status_t why)
 {
 	fLaunchGuard.reset();
 	fSignalWatcher.reset();
+	BPrivate::JoinWarmUp();
 	{
 		std::lock_guard<std::mutex> lock(ApplicationLock());
 		be_app = nullptr;

@@ -37,6 +37,13 @@ status_t PostToApplication(uint32 what);
 // and could not pass the request on until it is free again. Any thread.
 void RequestQuitEverywhere();
 
+// Work a higher kit can do beside the display's start-up, on a thread of
+// its own that the application starts as it connects to the display and
+// joins before it goes: the interface kit loads the fonts there, which
+// would otherwise come after the display on the way to the first frame.
+// Set before main (by a static initialiser); the last one set counts.
+void SetStartupWarmUp(void (*warmUp)());
+
 } // namespace BPrivate
 
 #endif // _PRIVATE_APP_PRIVATE_H
