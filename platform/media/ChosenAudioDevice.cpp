@@ -112,7 +112,9 @@ public:
 private:
 	void _OpenFirst()
 	{
-		pthread_setname_np(pthread_self(), "belvo-opener");
+		// Threads a sound library starts from here take this name too
+		// (PipeWire's data loop does), and they are the sound's.
+		pthread_setname_np(pthread_self(), "belvo-sound");
 		for (AudioDeviceFactory factory : fCandidates) {
 			std::unique_ptr<AudioDevice> device = factory();
 			if (device == nullptr)
