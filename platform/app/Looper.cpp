@@ -77,6 +77,7 @@ BLooper::BLooper(const char* name)
 	:
 	BHandler(name),
 	fQuitting(false),
+	fDraining(false),
 	fOwner(kNoThread),
 	fOwnerCount(0),
 	fPreferred(nullptr),
@@ -319,9 +320,15 @@ BLooper::Quit()
 	}
 
 	// The loop needs the lock to finish its current message; holding on to
-	// it here would wait forever.
+	// it here would wait forever. What was posted before this call is
+	// still handled, as a quit message at the end of the queue would be;
+	// nothing posted after it is taken.
 	_UnlockFully();
-	_EndLoop();
+	{
+		std::lock_guard<std::mutex> lock(fQueueLock);
+		fDraining = true;
+		fQueueChanged.notify_all();
+	}
 
 	std::unique_lock<std::mutex> lock(state->lock);
 	state->changed.wait(lock, [&state] { return state->finished; });
@@ -422,7 +429,7 @@ BLooper::_Post(const BMessage& message, BHandler* handler)
 	entry.handler = handler;
 
 	std::lock_guard<std::mutex> lock(fQueueLock);
-	if (fQuitting)
+	if (fQuitting || fDraining)
 		return B_BAD_PORT_ID;
 	try {
 		fQueue.push_back(std::move(entry));
@@ -448,9 +455,10 @@ BLooper::_Loop()
 		QueueEntry entry;
 		{
 			std::unique_lock<std::mutex> lock(fQueueLock);
-			fQueueChanged.wait(lock,
-				[this] { return fQuitting || !fQueue.empty(); });
-			if (fQuitting)
+			fQueueChanged.wait(lock, [this] {
+				return fQuitting || fDraining || !fQueue.empty();
+			});
+			if (fQuitting || (fDraining && fQueue.empty()))
 				break;
 			entry = std::move(fQueue.front());
 			fQueue.pop_front();

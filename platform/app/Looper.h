@@ -15,6 +15,10 @@
  *
  * A looper that has been Run() ends through Quit(), and deletes itself on
  * its own thread; it must not be deleted with delete while its thread runs.
+ * Quit() on the looper's own thread ends the loop after the current
+ * message; from another thread it lets the loop handle every message
+ * already queued, refuses new ones (PostMessage says B_BAD_PORT_ID), and
+ * returns once the looper is gone.
  * A looper that was never run is deleted by Quit() at once, or may simply
  * be deleted.
  */
@@ -129,6 +133,9 @@ private:
 			std::condition_variable fQueueChanged;
 			std::deque<QueueEntry> fQueue;
 			bool				fQuitting;
+			// Quit() was called from another thread: the queue is
+			// emptied, then the loop ends.
+			bool				fDraining;
 
 	// The looper's own recursive lock.
 	mutable	std::mutex			fLockLock;

@@ -447,16 +447,25 @@ TEST(LooperTest, QuitFromOutsideWaitsForAMessageInProgress)
 	looper->Run();
 	ASSERT_EQ(looper->PostMessage(kBlock), B_OK);
 	looper->fBlocked.Wait();
+	ASSERT_EQ(looper->PostMessage(kPing), B_OK);
+	ASSERT_EQ(looper->PostMessage(kPing), B_OK);
 
-	std::thread releaser([looper] {
-		std::this_thread::sleep_for(10ms);
+	// Once the quit is under way the looper takes no more messages; those
+	// it took before are all handled.
+	std::atomic<int> taken{0};
+	std::thread releaser([looper, &taken] {
+		while (looper->PostMessage(kPing) == B_OK)
+			taken++;
 		looper->fRelease.Open();
 	});
 	looper->Quit();
 	// The handler finished its message before the looper went away.
 	EXPECT_TRUE(fate.destroyed.IsOpen());
-	EXPECT_EQ(log.Count(), 1u);
 	releaser.join();
+	std::vector<Delivery> handled = log.WaitFor(3 + taken.load());
+	ASSERT_EQ(log.Count(), size_t(3 + taken.load()));
+	EXPECT_EQ(handled[0].what, kBlock);
+	EXPECT_EQ(handled[1].what, kPing);
 }
 
 TEST(LooperTest, QuitOnALooperThatNeverRanDeletesItAtOnce)
