@@ -109,6 +109,18 @@ SetStartupWarmUp(void (*warmUp)())
 	sStartupWarmUp = warmUp;
 }
 
+Display*
+StartDisplay(std::string* error)
+{
+	if (Display* display = Display::Default())
+		return display;
+	// Losing it asks everything to quit, with or without an application.
+	Display::SetLostHook(&RequestQuitEverywhere);
+	if (!Display::Start(error))
+		return nullptr;
+	return Display::Default();
+}
+
 status_t
 PostToApplication(uint32 what)
 {
@@ -332,8 +344,7 @@ BApplication::_Init(const char* signature)
 	// Without a display there is nothing this program can show: say so in
 	// one line, before any window or sound is made, and do not run.
 	std::string displayError;
-	BPrivate::Display::SetLostHook(&BPrivate::RequestQuitEverywhere);
-	if (!BPrivate::Display::Start(&displayError)) {
+	if (BPrivate::StartDisplay(&displayError) == nullptr) {
 		fprintf(stderr, "%s: %s\n", program_invocation_short_name,
 			displayError.c_str());
 		BPrivate::DiscardPreparedAudioOutput();

@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include <View.h>
+#include <private/AppPrivate.h>
 #include <private/Display.h>
 #include <private/ThreadId.h>
 #include <private/WindowDisplayClient.h>
@@ -55,19 +56,17 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fDisplayId(0),
 	fDisplayClient(nullptr)
 {
-	BPrivate::Display* display = BPrivate::Display::Default();
+	// The application has started the display; a window made without one
+	// asks the application kit for it all the same.
+	std::string error;
+	BPrivate::Display* display = BPrivate::StartDisplay(&error);
 	if (display == nullptr) {
-		std::string error;
-		if (BPrivate::Display::Start(&error))
-			display = BPrivate::Display::Default();
-		else {
-			// The window goes on without a place on the screen: it draws
-			// into its own pixels and handles its messages, and every
-			// request to the display is dropped.
-			fprintf(stderr, "%s: window \"%s\" will not be shown: %s\n",
-				program_invocation_short_name, fTitle.c_str(),
-				error.empty() ? "no display" : error.c_str());
-		}
+		// The window goes on without a place on the screen: it draws into
+		// its own pixels and handles its messages, and every request to the
+		// display is dropped.
+		fprintf(stderr, "%s: window \"%s\" will not be shown: %s\n",
+			program_invocation_short_name, fTitle.c_str(),
+			error.empty() ? "no display" : error.c_str());
 	}
 	// The window's pixels are the device's: the frame times the scale.
 	if (display != nullptr)
@@ -312,6 +311,21 @@ void
 BWindow::MoveBy(float dx, float dy)
 {
 	MoveTo(fFrame.left + dx, fFrame.top + dy);
+}
+
+void
+BWindow::DispatchMessage(BMessage* message, BHandler* handler)
+{
+	if (message == nullptr)
+		return;
+	if (handler != nullptr && handler != this) {
+		BLooper::DispatchMessage(message, handler);
+		return;
+	}
+	// The update cycle (WindowUpdate.cpp), then input (WindowInput.cpp).
+	if (_HandleUpdate(message) || _HandleInput(message))
+		return;
+	BLooper::DispatchMessage(message, handler);
 }
 
 // As the kits name a window's thread: "w>" and the title.

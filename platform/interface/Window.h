@@ -116,6 +116,8 @@ private:
 			BPrivate::Display* _Display() const;
 			void			_SetApplicationIcon();
 			void			_NameThread(thread_id thread);
+			bool			_HandleUpdate(BMessage* message);
+			bool			_HandleInput(BMessage* message);
 			// `box` in the window's pixels, before scaling.
 			void			_Invalidate(const BPrivate::ClipBox& box);
 			void			_DrawTree(BView* view, BPoint origin,

@@ -132,20 +132,12 @@ SetMenuOwner(BWindow* window, BView* owner)
 
 } // namespace BPrivate
 
-void
-BWindow::DispatchMessage(BMessage* message, BHandler* handler)
+// The window system's messages and the application's request to come
+// forward; false for any other message.
+bool
+BWindow::_HandleInput(BMessage* message)
 {
-	if (message == nullptr)
-		return;
-	if (handler != nullptr && handler != this) {
-		BLooper::DispatchMessage(message, handler);
-		return;
-	}
 	switch (message->what) {
-		case BPrivate::kUpdateMessage:
-			UpdateIfNeeded();
-			break;
-
 		case BPrivate::kMsgActivateWindows:
 			if (!IsHidden() && fType != BPrivate::kPopUpMenuWindow)
 				Activate(true);
@@ -200,9 +192,9 @@ BWindow::DispatchMessage(BMessage* message, BHandler* handler)
 		}
 
 		default:
-			BLooper::DispatchMessage(message, handler);
-			break;
+			return false;
 	}
+	return true;
 }
 
 BView*

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include <Message.h>
 #include <View.h>
 #include <private/Display.h>
 #include <private/WindowSurface.h>
@@ -139,4 +140,14 @@ BWindow::Sync() const
 {
 	if (BPrivate::Display* display = BPrivate::Display::Default())
 		display->Sync();
+}
+
+// The update message that the first dirty box posted; false for any other.
+bool
+BWindow::_HandleUpdate(BMessage* message)
+{
+	if (message->what != BPrivate::kUpdateMessage)
+		return false;
+	UpdateIfNeeded();
+	return true;
 }

@@ -10,9 +10,13 @@
 #ifndef _PRIVATE_APP_PRIVATE_H
 #define _PRIVATE_APP_PRIVATE_H
 
+#include <string>
+
 #include <SupportDefs.h>
 
 namespace BPrivate {
+
+class Display;
 
 enum {
 	// A window left the registry: the application looks whether a pending
@@ -43,6 +47,12 @@ void RequestQuitEverywhere();
 // would otherwise come after the display on the way to the first frame.
 // Set before main (by a static initialiser); the last one set counts.
 void SetStartupWarmUp(void (*warmUp)());
+
+// The display, which the application kit alone starts, once for the
+// process: the application does as it starts; a window made without one
+// (a test's, a tool's) asks here for it too. Null, with `error` saying why
+// in one line, when no display can be opened. Any thread.
+Display* StartDisplay(std::string* error);
 
 } // namespace BPrivate
 
