@@ -15,6 +15,7 @@
 #ifndef _INVOKER_H
 #define _INVOKER_H
 
+#include <Messenger.h>
 #include <SupportDefs.h>
 
 class BHandler;
@@ -50,15 +51,8 @@ private:
 								BInvoker(const BInvoker&) = delete;
 			BInvoker&			operator=(const BInvoker&) = delete;
 
-			// With the handler list locked: the target as it stands now.
-			status_t			_Resolve(BHandler** handler,
-									BLooper** looper) const;
-
 			BMessage*			fMessage;
-			const BHandler*		fHandler;
-			uint64				fHandlerSerial;
-			const BLooper*		fLooper;
-			uint64				fLooperSerial;
+			BMessenger			fMessenger;
 };
 
 #endif // _INVOKER_H

@@ -3,10 +3,14 @@
 // target that is gone is reported, never touched.
 
 #include <Invoker.h>
+#include <Messenger.h>
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -234,6 +238,90 @@ TEST(InvokerTest, ADeletedLooperTargetIsNeverTouched)
 	BLooper* another = new BLooper;
 	EXPECT_EQ(invoker.Invoke(), B_BAD_HANDLER);
 	delete another;
+}
+
+// The messenger under the invoker: what it says when the target went, and
+// that it never touches a target that is gone.
+TEST(MessengerTest, SaysWhyATargetCannotBeReached)
+{
+	Watchdog watchdog(30s, "MessengerTargets");
+	Log<Received> log;
+	TargetLooper* looper = new TargetLooper(&log);
+	TargetHandler* handler = new TargetHandler(&log);
+	looper->AddHandler(handler);
+	looper->Run();
+
+	status_t status;
+	BMessenger toHandler(handler, looper, &status);
+	ASSERT_EQ(status, B_OK);
+	BMessenger toLooper(nullptr, looper);
+	EXPECT_TRUE(toHandler.IsValid());
+	BLooper* found = nullptr;
+	EXPECT_EQ(toHandler.Target(&found), handler);
+	EXPECT_EQ(found, looper);
+	EXPECT_EQ(toHandler.SendMessage('cm01'), B_OK);
+	log.WaitFor(1);
+	ASSERT_TRUE(toHandler.LockTarget());
+	EXPECT_TRUE(looper->IsLocked());
+	looper->Unlock();
+
+	// The handler leaves its looper: it is alive but not where it was.
+	looper->Lock();
+	looper->RemoveHandler(handler);
+	looper->Unlock();
+	EXPECT_EQ(toHandler.SendMessage('cm01'), B_MISMATCHED_VALUES);
+	delete handler;
+	EXPECT_EQ(toHandler.SendMessage('cm01'), B_BAD_HANDLER);
+
+	// The looper goes: nothing is sent, and the memory is never read.
+	EXPECT_EQ(toLooper.SendMessage('cm02'), B_OK);
+	log.WaitFor(2);
+	QuitAndWait(looper);
+	EXPECT_EQ(toLooper.SendMessage('cm02'), B_BAD_PORT_ID);
+	EXPECT_FALSE(toLooper.IsValid());
+	EXPECT_FALSE(toLooper.LockTarget());
+	EXPECT_EQ(toLooper.Target(&found), nullptr);
+	EXPECT_EQ(found, nullptr);
+
+	BMessenger none(nullptr, nullptr, &status);
+	EXPECT_EQ(status, B_BAD_VALUE);
+	EXPECT_FALSE(none.IsValid());
+	EXPECT_EQ(BMessenger().SendMessage('cm01'), B_BAD_PORT_ID);
+}
+
+// Many threads send while the looper quits: every send either arrives or
+// says the looper is gone (ThreadSanitizer watches the rest).
+TEST(MessengerTest, SendsFromManyThreadsWhileTheLooperQuits)
+{
+	Watchdog watchdog(30s, "MessengerThreads");
+	Log<Received> log;
+	TargetLooper* looper = new TargetLooper(&log);
+	looper->Run();
+	BMessenger messenger(looper);
+	std::atomic<int> sent{0};
+	std::atomic<int> refused{0};
+	std::atomic<bool> go{false};
+	std::vector<std::thread> senders;
+	for (int i = 0; i < 4; i++) {
+		senders.emplace_back([&] {
+			while (!go.load()) {
+			}
+			for (int n = 0; n < 200; n++) {
+				status_t status = messenger.SendMessage('cm01');
+				if (status == B_OK)
+					sent++;
+				else if (status == B_BAD_PORT_ID)
+					refused++;
+			}
+		});
+	}
+	go = true;
+	QuitAndWait(looper);
+	for (std::thread& sender : senders)
+		sender.join();
+	EXPECT_EQ(sent.load() + refused.load(), 800);
+	// Quit from another thread handles what it took before it went.
+	EXPECT_EQ(log.Count(), size_t(sent.load()));
 }
 
 TEST(InvokerTest, SetMessageReplacesAndOwns)
