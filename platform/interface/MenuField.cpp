@@ -38,7 +38,8 @@ BMenuField::BMenuField(BRect frame, const char* name, const char* label,
 	fPressedOnControl(false),
 	fDragged(false),
 	fGeneration(0),
-	fWidestLabel(-1)
+	fWidestLabel(-1),
+	fMenuOpen(false)
 {
 	// Only the control is drawn; the rest of the frame shows what lies
 	// beneath.
@@ -265,15 +266,11 @@ BMenuField::MessageReceived(BMessage* message)
 		{
 			int32 generation = -1;
 			message->FindInt32("generation", &generation);
-			if (fLink == nullptr || uint32(generation) != fGeneration)
+			if (!fMenuOpen || uint32(generation) != fGeneration)
 				break;
 			// The menu window is closing itself; just let go of it.
-			{
-				std::lock_guard<std::mutex> guard(fLink->lock);
-				fLink->field = nullptr;
-				fLink->fieldLooper = nullptr;
-			}
-			fLink.reset();
+			fMenuOpen = false;
+			fMenuWindow = BMessenger();
 			fPressedOnControl = false;
 			SetMenuOwner(Window(), nullptr);
 			Invalidate();
@@ -311,12 +308,11 @@ BMenuField::_Open(bool fromKeyboard)
 		screen);
 
 	fGeneration++;
-	fLink = std::make_shared<MenuLink>();
-	fLink->fieldLooper = Window();
-	fLink->field = this;
-	fLink->generation = fGeneration;
 	int32 highlight = fromKeyboard ? std::max<int32>(marked, 0) : -1;
-	MenuWindow* menu = new MenuWindow(frame, rows, highlight, fLink);
+	MenuWindow* menu = new MenuWindow(frame, rows, highlight,
+		BMessenger(this, Window()), fGeneration);
+	fMenuWindow = BMessenger(menu);
+	fMenuOpen = true;
 	SetMenuOwner(Window(), this);
 	Invalidate();
 	menu->Show();
@@ -325,16 +321,15 @@ BMenuField::_Open(bool fromKeyboard)
 void
 BMenuField::_Close()
 {
-	if (fLink == nullptr)
+	if (!fMenuOpen)
 		return;
 	BMessage quit(kMenuQuit);
-	fLink->PostToMenu(&quit);
-	{
-		std::lock_guard<std::mutex> guard(fLink->lock);
-		fLink->field = nullptr;
-		fLink->fieldLooper = nullptr;
-	}
-	fLink.reset();
+	fMenuWindow.SendMessage(&quit);
+	// Whatever the menu still says carries this generation, which the
+	// field no longer listens to.
+	fGeneration++;
+	fMenuOpen = false;
+	fMenuWindow = BMessenger();
 	fPressedOnControl = false;
 	if (Window() != nullptr)
 		SetMenuOwner(Window(), nullptr);
@@ -351,8 +346,8 @@ BMenuField::_LabelsChanged()
 void
 BMenuField::_PostToMenu(BMessage* message)
 {
-	if (fLink != nullptr)
-		fLink->PostToMenu(message);
+	if (fMenuOpen)
+		fMenuWindow.SendMessage(message);
 }
 
 void

@@ -24,13 +24,13 @@
 #include <memory>
 #include <string>
 
+#include <Messenger.h>
 #include <View.h>
 
 class BMenu;
 class BMenuItem;
 
 namespace BPrivate {
-struct MenuLink;
 }
 
 class BMenuField : public BView {
@@ -66,7 +66,7 @@ public:
 			const char*		ShownLabel() const;
 			// The control's rectangle, in the field's coordinates.
 			BRect			ControlFrame() const;
-			bool			IsMenuOpen() const { return fLink != nullptr; }
+			bool			IsMenuOpen() const { return fMenuOpen; }
 
 private:
 	friend class BMenu;
@@ -85,7 +85,10 @@ private:
 			bool			fDragged;
 			uint32			fGeneration;
 	mutable	float			fWidestLabel;     // < 0 until measured
-			std::shared_ptr<BPrivate::MenuLink> fLink;
+			bool			fMenuOpen;
+			// The open menu's window; it may be gone before the field
+			// hears that it closed.
+			BMessenger		fMenuWindow;
 };
 
 #endif // _MENU_FIELD_H

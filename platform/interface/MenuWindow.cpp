@@ -26,33 +26,16 @@ const float kBorder = 2;
 
 } // namespace
 
-void
-MenuLink::PostToMenu(BMessage* message)
-{
-	std::lock_guard<std::mutex> guard(lock);
-	if (menuWindow != nullptr)
-		menuWindow->PostMessage(message);
-}
-
-void
-MenuLink::PostToField(BMessage* message)
-{
-	std::lock_guard<std::mutex> guard(lock);
-	if (fieldLooper != nullptr && field != nullptr) {
-		message->AddInt32("generation", int32(generation));
-		fieldLooper->PostMessage(message, field);
-	}
-}
-
 class MenuWindow::MenuView : public BView {
 public:
 	MenuView(BRect frame, const std::vector<MenuRow>& rows, int32 highlight,
-		std::shared_ptr<MenuLink> link)
+		BMessenger field, uint32 generation)
 		:
 		BView(frame, "menu", B_FOLLOW_ALL_SIDES, B_WILL_DRAW),
 		fRows(rows),
 		fHighlight(highlight),
-		fLink(std::move(link)),
+		fField(field),
+		fGeneration(generation),
 		fDone(false)
 	{
 		SetViewColor(kMenuBackground);
@@ -230,7 +213,9 @@ public:
 		if (fDone)
 			return false;
 		fDone = true;
-		fLink->PostToField(ending);
+		// A field (or its window) that is gone hears nothing.
+		ending->AddInt32("generation", int32(fGeneration));
+		fField.SendMessage(ending);
 		return true;
 	}
 
@@ -243,33 +228,26 @@ public:
 private:
 	std::vector<MenuRow> fRows;
 	int32 fHighlight;
-	std::shared_ptr<MenuLink> fLink;
+	BMessenger fField;
+	uint32 fGeneration;
 	float fRowHeight;
 	bool fDone;
 };
 
 MenuWindow::MenuWindow(BRect frame, const std::vector<MenuRow>& rows,
-	int32 highlight, std::shared_ptr<MenuLink> link)
+	int32 highlight, BMessenger field, uint32 generation)
 	:
 	BWindow(frame, "menu", kPopUpMenuWindow,
 		B_NOT_RESIZABLE | B_WILL_ACCEPT_FIRST_CLICK | B_AVOID_FOCUS),
 	fView(nullptr)
 {
-	{
-		std::lock_guard<std::mutex> guard(link->lock);
-		link->menuWindow = this;
-	}
-	fView = new MenuView(Bounds(), rows, highlight, link);
+	fView = new MenuView(Bounds(), rows, highlight, field, generation);
 	AddChild(fView);
 	fView->MakeFocus(true);
-	fLinkHolder = link;
 }
 
 MenuWindow::~MenuWindow()
 {
-	std::lock_guard<std::mutex> guard(fLinkHolder->lock);
-	if (fLinkHolder->menuWindow == this)
-		fLinkHolder->menuWindow = nullptr;
 }
 
 void

@@ -1,23 +1,23 @@
 /*
  * An open menu: a pop-up window of its own, with its own thread, showing a
  * copy of the menu's items as they were when it opened. It talks to the
- * field that opened it only through messages, over a MenuLink that either
- * side cuts when it goes away, so neither ever posts to a looper that is
- * gone.
+ * field that opened it only through messages, each side through a
+ * messenger to the other, so neither ever posts to a looper or a view that
+ * is gone. Every word from the menu carries the field's generation for
+ * that opening: the field ignores what a menu it has let go of says.
  *
  * Threads: the menu window is built on the field's window thread and then
- * runs on its own. The MenuLink's pointers are read and cleared only under
- * its lock; posting under it takes only the queue lock of the looper posted
- * to, never the looper's own, so neither window can hold the other up.
+ * runs on its own. A messenger only posts, taking the queue lock of the
+ * looper posted to and never the looper's own, so neither window can hold
+ * the other up.
  */
 #ifndef _PRIVATE_MENU_WINDOW_H
 #define _PRIVATE_MENU_WINDOW_H
 
-#include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include <Messenger.h>
 #include <Window.h>
 
 class BHandler;
@@ -39,17 +39,6 @@ enum {
 	kMenuQuit = '_MQT',
 };
 
-struct MenuLink {
-	std::mutex lock;
-	BLooper* menuWindow = nullptr;
-	BLooper* fieldLooper = nullptr;
-	BHandler* field = nullptr;
-	uint32 generation = 0;
-
-	void PostToMenu(BMessage* message);
-	void PostToField(BMessage* message);
-};
-
 struct MenuRow {
 	std::string label;
 	bool marked = false;
@@ -61,7 +50,7 @@ public:
 							MenuWindow(BRect frame,
 								const std::vector<MenuRow>& rows,
 								int32 highlight,
-								std::shared_ptr<MenuLink> link);
+								BMessenger field, uint32 generation);
 	virtual					~MenuWindow();
 
 	virtual	void			MessageReceived(BMessage* message);
@@ -77,7 +66,6 @@ public:
 private:
 	class MenuView;
 			MenuView*		fView;
-			std::shared_ptr<MenuLink> fLinkHolder;
 };
 
 } // namespace BPrivate
