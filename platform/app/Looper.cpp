@@ -533,8 +533,11 @@ BLooper::_ThreadEntry(void* data)
 
 	thread_id self = CurrentThread();
 	looper->_SetThread(self);
-	// A window names its thread after its title once it runs.
-	if (looper->Name() != nullptr && looper->Name()[0] != '\0')
+	// Named on its own thread: once Run() has returned, the looper may
+	// already be gone.
+	if (!looper->fThreadName.empty())
+		NameThread(self, looper->fThreadName.c_str());
+	else if (looper->Name() != nullptr && looper->Name()[0] != '\0')
 		NameThread(self, looper->Name());
 	{
 		std::lock_guard<std::mutex> lock(state->lock);
@@ -544,6 +547,9 @@ BLooper::_ThreadEntry(void* data)
 	}
 
 	looper->_Loop();
+	// Whoever holds the lock now (a messenger's LockTarget, say) keeps a
+	// looper that is still there until it lets go.
+	looper->Lock();
 	delete looper;
 
 	{

@@ -30,6 +30,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include <Handler.h>
@@ -105,6 +106,7 @@ public:
 
 private:
 	friend class BApplication;
+	friend class BWindow;
 
 	struct QueueEntry {
 		std::unique_ptr<BMessage> message;
@@ -150,6 +152,9 @@ private:
 
 			std::atomic<thread_id> fThread;
 			std::atomic<bool>	fRunCalled;
+			// What the thread is called, if not the looper's name: set
+			// before Run() (a window's is "w>" and its title).
+			std::string			fThreadName;
 			std::shared_ptr<BPrivate::LooperThreadState> fThreadState;
 };
 

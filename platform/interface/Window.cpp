@@ -170,7 +170,8 @@ BWindow::Show()
 			Unlock();
 		if (display != nullptr)
 			display->ShowWindow(fDisplayId, true);
-		_NameThread(Run());
+		fThreadName = "w>" + fTitle;
+		Run();
 		return;
 	}
 	if (display != nullptr)
@@ -287,8 +288,11 @@ BWindow::SetTitle(const char* title)
 {
 	fTitle = title != nullptr ? title : "";
 	SetName(fTitle.c_str());
+	// Called on the window's thread or with it locked, so a running
+	// thread is there to be named; one not started yet takes the title
+	// when Show() runs it.
 	if (Thread() >= 0)
-		_NameThread(Thread());
+		BPrivate::NameThread(Thread(), ("w>" + fTitle).c_str());
 	if (BPrivate::Display* display = _Display())
 		display->SetTitle(fDisplayId, fTitle);
 }
@@ -326,16 +330,6 @@ BWindow::DispatchMessage(BMessage* message, BHandler* handler)
 	if (_HandleUpdate(message) || _HandleInput(message))
 		return;
 	BLooper::DispatchMessage(message, handler);
-}
-
-// As the kits name a window's thread: "w>" and the title.
-void
-BWindow::_NameThread(thread_id thread)
-{
-	if (thread < 0)
-		return;
-	std::string name = "w>" + fTitle;
-	BPrivate::NameThread(thread, name.c_str());
 }
 
 void

@@ -115,7 +115,6 @@ private:
 
 			BPrivate::Display* _Display() const;
 			void			_SetApplicationIcon();
-			void			_NameThread(thread_id thread);
 			bool			_HandleUpdate(BMessage* message);
 			bool			_HandleInput(BMessage* message);
 			// `box` in the window's pixels, before scaling.
