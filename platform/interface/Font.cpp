@@ -9,7 +9,6 @@
 #include <cstring>
 #include <strings.h>
 
-#include <private/AppPrivate.h>
 #include <private/FontEngine.h>
 
 namespace {
@@ -81,23 +80,6 @@ struct BFontStatics {
 const BFont* be_plain_font = &BFontStatics::kPlain;
 const BFont* be_bold_font = &BFontStatics::kBold;
 
-namespace {
-
-// Reading fontconfig's configuration and opening the two faces are the
-// larger part of the way to a window's first frame; the application has
-// them done while it connects to the display.
-void
-LoadStartupFonts()
-{
-	font_height height;
-	BPrivate::GetFontHeight(BFontStatics::kPlain, &height);
-	BPrivate::GetFontHeight(BFontStatics::kBold, &height);
-}
-
-const bool sStartupFontsAsked
-	= (BPrivate::SetStartupWarmUp(&LoadStartupFonts), true);
-
-} // namespace
 
 BFont::BFont()
 	:

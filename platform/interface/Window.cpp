@@ -14,9 +14,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include <Font.h>
 #include <View.h>
 #include <private/AppPrivate.h>
 #include <private/Display.h>
+#include <private/FontEngine.h>
 #include <private/ThreadId.h>
 #include <private/WindowDisplayClient.h>
 #include <private/WindowPrivate.h>
@@ -32,6 +34,24 @@ DisplayIdOf(const BWindow* window)
 }
 
 } // namespace BPrivate
+
+namespace {
+
+// Reading fontconfig's configuration and opening the two faces are the
+// larger part of the way to a window's first frame; the application has
+// them done while it connects to the display.
+void
+LoadStartupFonts()
+{
+	font_height height;
+	BPrivate::GetFontHeight(*be_plain_font, &height);
+	BPrivate::GetFontHeight(*be_bold_font, &height);
+}
+
+const bool sStartupFontsAsked
+	= (BPrivate::SetStartupWarmUp(&LoadStartupFonts), true);
+
+} // namespace
 
 BWindow::BWindow(BRect frame, const char* title, window_type type,
 	uint32 flags, uint32 workspace)
