@@ -662,7 +662,7 @@ private:
 	// requests.
 	void _AttachShm(Entry& entry)
 	{
-		if (fShm == nullptr)
+		if (fShm == nullptr || fShmRefused)
 			return;
 		size_t size = size_t(entry.width) * size_t(entry.height) * 4;
 		int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
@@ -682,8 +682,9 @@ private:
 		if (error != nullptr) {
 			free(error);
 			shmdt(address);
-			// Not a local server: no use asking again.
-			fShm = nullptr;
+			// Not a local server: no use asking again. The windows that
+			// have segments still need the library to let them go.
+			fShmRefused = true;
 			return;
 		}
 		entry.shmAddress = static_cast<uint8*>(address);
