@@ -261,12 +261,20 @@ void
 Display::Deliver(const DisplayEvent& original)
 {
 	DisplayEvent event = original;
-	std::lock_guard<std::mutex> lock(fWindowLock);
-	if (!_Route(&event))
-		return;
-	auto found = fWindows.find(event.window);
-	if (found != fWindows.end() && found->second.client != nullptr)
-		found->second.client->DisplayEventArrived(event);
+	std::shared_ptr<DisplayClient> client;
+	{
+		std::lock_guard<std::mutex> lock(fWindowLock);
+		if (!_Route(&event))
+			return;
+		auto found = fWindows.find(event.window);
+		if (found == fWindows.end())
+			return;
+		client = found->second.client;
+	}
+	// Outside the lock that every Present() takes: a client's work (making
+	// and posting a message) never holds up a window handing over pixels.
+	if (client != nullptr)
+		client->DisplayEventArrived(event);
 }
 
 // What the window system's focus means for the kits. Window managers and
@@ -394,7 +402,8 @@ Display::RunOnDisplayThread(std::function<void(DisplayBackend&)> function)
 }
 
 DisplayWindowId
-Display::CreateWindow(const WindowSpec& spec, DisplayClient* client)
+Display::CreateWindow(const WindowSpec& spec,
+	std::shared_ptr<DisplayClient> client)
 {
 	auto buffer = std::make_shared<FrontBuffer>();
 	buffer->width = std::max<int32>(1, int32(spec.frame.Width()) + 1);
@@ -406,7 +415,7 @@ Display::CreateWindow(const WindowSpec& spec, DisplayClient* client)
 	{
 		std::lock_guard<std::mutex> lock(fWindowLock);
 		id = fNextId++;
-		fWindows[id] = WindowEntry{ client, buffer, spec.popup };
+		fWindows[id] = WindowEntry{ std::move(client), buffer, spec.popup };
 	}
 	_Request([this, id, spec, buffer](DisplayBackend& backend) {
 		if (backend.CreateWindow(id, spec, buffer))

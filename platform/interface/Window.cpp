@@ -73,8 +73,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fActive(false),
 	fScale(1),
 	fSurface(new BPrivate::WindowSurface),
-	fDisplayId(0),
-	fDisplayClient(nullptr)
+	fDisplayId(0)
 {
 	// The application has started the display; a window made without one
 	// asks the application kit for it all the same.
@@ -138,7 +137,8 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 			if (!spec.title.empty())
 				spec.title[0] = char(toupper((unsigned char)spec.title[0]));
 		}
-		fDisplayClient = new BPrivate::WindowDisplayClient(this, fScale);
+		fDisplayClient = std::make_shared<BPrivate::WindowDisplayClient>(
+			this, fScale);
 		fDisplayId = display->CreateWindow(spec, fDisplayClient);
 		if (!spec.popup)
 			_SetApplicationIcon();
@@ -153,8 +153,7 @@ BWindow::~BWindow()
 	if (BPrivate::Display* display = _Display())
 		display->DestroyWindow(fDisplayId);
 	fDisplayId = 0;
-	delete fDisplayClient;
-	fDisplayClient = nullptr;
+	fDisplayClient.reset();
 
 	// Views go with their window, on the thread that destroys it.
 	BView* root = fRoot;

@@ -108,7 +108,6 @@ public:
 
 private:
 	friend class BView;
-	friend class BPrivate::WindowDisplayClient;
 	friend class BPrivate::ViewPainter;
 	friend uint32 BPrivate::DisplayIdOf(const BWindow* window);
 	friend void BPrivate::SetMenuOwner(BWindow* window, BView* owner);
@@ -169,7 +168,7 @@ private:
 			std::unique_ptr<BPrivate::WindowSurface> fSurface;
 
 			uint32			fDisplayId;
-			BPrivate::WindowDisplayClient* fDisplayClient;
+			std::shared_ptr<BPrivate::WindowDisplayClient> fDisplayClient;
 };
 
 #endif // _WINDOW_H

@@ -46,6 +46,13 @@ CollectNavigable(BView* view, std::vector<BView*>* list)
 
 namespace BPrivate {
 
+WindowDisplayClient::WindowDisplayClient(BWindow* window, int32 scale)
+	:
+	fWindow(nullptr, window),
+	fScale(scale)
+{
+}
+
 void
 WindowDisplayClient::DisplayEventArrived(const DisplayEvent& displayEvent)
 {
@@ -120,7 +127,7 @@ WindowDisplayClient::DisplayEventArrived(const DisplayEvent& displayEvent)
 		default:
 			break;
 	}
-	fWindow->PostMessage(&message);
+	fWindow.SendMessage(&message);
 }
 
 void
@@ -310,8 +317,7 @@ BWindow::_HandleKey(BMessage* message)
 	}
 	if (bytes[0] == B_FUNCTION_KEY && key == B_F1_KEY
 		&& fType != BPrivate::kPopUpMenuWindow) {
-		if (be_app != nullptr)
-			be_app->PostMessage(B_ABOUT_REQUESTED);
+		be_app_messenger.SendMessage(B_ABOUT_REQUESTED);
 		return;
 	}
 	if (bytes[0] == B_TAB

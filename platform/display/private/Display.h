@@ -26,10 +26,16 @@
 
 namespace BPrivate {
 
+// A window's end of the display. Events reach it outside the display's
+// locks, and one that was being delivered as its window was destroyed may
+// still arrive after DestroyWindow() returned: a client only posts, through
+// a messenger that knows when its window is gone, and the display keeps the
+// client alive while it delivers.
 class DisplayClient {
 public:
 	virtual ~DisplayClient() {}
-	// Runs on the display thread; must not wait for the client's thread.
+	// Runs on the display thread (or a test's); must not wait for the
+	// client's thread.
 	virtual void DisplayEventArrived(const DisplayEvent& event) = 0;
 };
 
@@ -59,8 +65,10 @@ public:
 	// got that far within a few seconds. Any thread.
 	[[noreturn]] static void Lost();
 
-	DisplayWindowId CreateWindow(const WindowSpec& spec, DisplayClient* client);
-	// Detaches the client at once: no event reaches it after this returns.
+	DisplayWindowId CreateWindow(const WindowSpec& spec,
+		std::shared_ptr<DisplayClient> client);
+	// Detaches the client: no event is routed to it after this returns (one
+	// already on its way may still arrive).
 	void DestroyWindow(DisplayWindowId id);
 	void ShowWindow(DisplayWindowId id, bool show);
 	void RaiseWindow(DisplayWindowId id);
@@ -124,7 +132,7 @@ private:
 
 	std::mutex fWindowLock;
 	struct WindowEntry {
-		DisplayClient* client;
+		std::shared_ptr<DisplayClient> client;
 		std::shared_ptr<FrontBuffer> buffer;
 		bool popup;
 	};
