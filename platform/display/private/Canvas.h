@@ -69,8 +69,8 @@ PixelBoxOf(const BRect& rect)
 // the squares they always did.
 class PixelScale {
 public:
-	static const int32 kUnit = 120;
-	static const int32 kMost = 8;
+	static constexpr int32 kUnit = 120;
+	static constexpr int32 kMost = 8;
 
 	// Implicitly from a whole factor; below 1 counts as 1.
 	constexpr PixelScale(int32 whole = 1)
