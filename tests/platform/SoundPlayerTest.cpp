@@ -99,6 +99,17 @@ ThreadsNamed(const char* name)
 
 const char kAlsaThread[] = "belvo-alsa";
 
+// Whether the threads of that name are gone. A joined thread's task lingers
+// in /proc for a moment after the join returns (the kernel wakes the joiner
+// before it takes the task down), so the task list is given a deadline.
+bool
+ThreadsGone(const char* name)
+{
+	for (int i = 0; i < 500 && ThreadsNamed(name) != 0; i++)
+		std::this_thread::sleep_for(10ms);
+	return ThreadsNamed(name) == 0;
+}
+
 // An output that is never there.
 class FailingDevice : public BPrivate::AudioDevice {
 public:
@@ -177,7 +188,7 @@ TEST_F(SoundPlayerTest, HookGetsFloatBuffersAtOurRateOnItsOwnThread)
 	EXPECT_EQ(ThreadsNamed(kAlsaThread), 1);
 	delete player;
 	// Its thread is gone with it: no call can follow.
-	EXPECT_EQ(ThreadsNamed(kAlsaThread), 0);
+	EXPECT_TRUE(ThreadsGone(kAlsaThread));
 }
 
 TEST_F(SoundPlayerTest, WithoutDataTheBuffersAreSilentAndTheHookIsNotCalled)
@@ -231,7 +242,7 @@ TEST_F(SoundPlayerTest, MadeOnOneThreadAndDestroyedOnAnother)
 
 	std::thread other([player] { delete player; });
 	other.join();
-	EXPECT_EQ(ThreadsNamed(kAlsaThread), 0);
+	EXPECT_TRUE(ThreadsGone(kAlsaThread));
 }
 
 TEST_F(SoundPlayerTest, NoOutputDeviceStaysSilentAndClosesPromptly)
