@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -87,6 +88,23 @@ Merge(const ClipBox& a, const ClipBox& b)
 	if (b.IsEmpty())
 		return a;
 	return a.Union(b);
+}
+
+// What libwayland-client last said. It says it on stderr unless told
+// otherwise, and what it says (a protocol error's message, the objects
+// involved) belongs in the one line the program says when the connection
+// ends; only the display thread talks to the library.
+char sWaylandLog[256];
+
+void
+KeepWaylandLog(const char* format, va_list arguments)
+{
+	vsnprintf(sWaylandLog, sizeof(sWaylandLog), format, arguments);
+	size_t length = strlen(sWaylandLog);
+	while (length > 0 && (sWaylandLog[length - 1] == '\n'
+			|| sWaylandLog[length - 1] == ' ')) {
+		sWaylandLog[--length] = '\0';
+	}
 }
 
 class WaylandDisplayBackend;
@@ -172,6 +190,7 @@ public:
 				"loaded)";
 			return false;
 		}
+		wl_log_set_handler_client(&KeepWaylandLog);
 		fDisplay = wl_display_connect(nullptr);
 		if (fDisplay == nullptr) {
 			*error = "no display available (cannot connect to the Wayland "
@@ -527,15 +546,22 @@ private:
 		fLost = true;
 		int error = wl_display_get_error(fDisplay);
 		if (error == EPROTO) {
+			// libwayland's own words name the object and the error
+			// ("xdg_surface@12: error 5: ..."); without them, the code.
 			const wl_interface* interface = nullptr;
 			uint32_t objectId = 0;
 			uint32_t code = wl_display_get_protocol_error(fDisplay,
 				&interface, &objectId);
-			char reason[160];
-			snprintf(reason, sizeof(reason), "the compositor ended it: "
-				"protocol error %u on %s@%u", unsigned(code),
-				interface != nullptr ? interface->name : "unknown",
-				unsigned(objectId));
+			char reason[320];
+			if (sWaylandLog[0] != '\0') {
+				snprintf(reason, sizeof(reason), "the compositor ended it: "
+					"%s", sWaylandLog);
+			} else {
+				snprintf(reason, sizeof(reason), "the compositor ended it: "
+					"%s@%u: error %u", interface != nullptr ? interface->name
+						: "[destroyed object]", unsigned(objectId),
+					unsigned(code));
+			}
 			fLostReason = reason;
 		}
 	}

@@ -48,7 +48,8 @@ namespace BPrivate {
 	X(wl_display_flush) \
 	X(wl_display_roundtrip) \
 	X(wl_display_get_error) \
-	X(wl_display_get_protocol_error)
+	X(wl_display_get_protocol_error) \
+	X(wl_log_set_handler_client)
 
 #define BELVO_WAYLAND_CURSOR_FUNCTIONS(X) \
 	X(wl_cursor_theme_load) \

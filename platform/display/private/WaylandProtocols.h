@@ -51,6 +51,8 @@ extern const WaylandClientLibrary* gWaylandClient;
 #define wl_display_get_error BELVO_WAYLAND_REDIRECT(wl_display_get_error)
 #define wl_display_get_protocol_error \
 	BELVO_WAYLAND_REDIRECT(wl_display_get_protocol_error)
+#define wl_log_set_handler_client \
+	BELVO_WAYLAND_REDIRECT(wl_log_set_handler_client)
 
 #include <wayland-client-protocol.h>
 #include "xdg-shell-client-protocol.h"
