@@ -143,6 +143,11 @@ struct WaylandWindow {
 	xdg_toplevel* toplevel = nullptr;
 	xdg_popup* xdgPopup = nullptr;
 	zxdg_toplevel_decoration_v1* decoration = nullptr;
+	// Where the compositor draws no decorations: libdecor's frame, which
+	// owns the xdg_surface and xdg_toplevel then.
+	libdecor_frame* decorFrame = nullptr;
+	// A pop-up whose grab libdecor has been told of.
+	bool decorGrab = false;
 	wl_callback* frame = nullptr;
 	bool configured = false;
 	// What changed since the last commit.
@@ -249,6 +254,8 @@ public:
 				_Forget(*entry.second);
 			fWindows.clear();
 			_CloseInput();
+			if (fDecorContext != nullptr)
+				fDecor->libdecor_unref(fDecorContext);
 			if (fCursorTheme != nullptr)
 				fCursor->wl_cursor_theme_destroy(fCursorTheme);
 			if (fCursorSurface != nullptr)
@@ -496,7 +503,9 @@ public:
 		if (window == nullptr)
 			return;
 		window->title = title;
-		if (window->toplevel != nullptr)
+		if (window->decorFrame != nullptr)
+			fDecor->libdecor_frame_set_title(window->decorFrame, title.c_str());
+		else if (window->toplevel != nullptr)
 			xdg_toplevel_set_title(window->toplevel, title.c_str());
 	}
 
@@ -527,15 +536,12 @@ private:
 		return found != fWindows.end() ? found->second.get() : nullptr;
 	}
 
+	// Which of our windows a surface is; null for the others (the
+	// cursor's, libdecor's title bars).
 	WaylandWindow* _WindowOf(wl_surface* surface)
 	{
-		if (surface == nullptr || surface == fCursorSurface)
-			return nullptr;
-		auto* window = static_cast<WaylandWindow*>(
-			wl_surface_get_user_data(surface));
-		if (window == nullptr || window->surface != surface)
-			return nullptr;
-		return window;
+		auto found = fBySurface.find(surface);
+		return found != fBySurface.end() ? found->second : nullptr;
 	}
 
 	// The connection is gone, or the compositor ended it.
@@ -719,9 +725,13 @@ private:
 		window.shown = true;
 		window.configured = false;
 		window.surface = wl_compositor_create_surface(fCompositor);
-		wl_surface_set_user_data(window.surface, &window);
+		fBySurface[window.surface] = &window;
 		if (fScale > 1)
 			wl_surface_set_buffer_scale(window.surface, fScale);
+		if (!window.popup && fDecorationManager == nullptr && _OpenDecor()) {
+			_ShowDecorated(window, parent);
+			return;
+		}
 		window.xdgSurface = xdg_wm_base_get_xdg_surface(fWmBase,
 			window.surface);
 		static const xdg_surface_listener kXdgSurfaceListener = [] {
@@ -767,8 +777,15 @@ private:
 			xdg_popup_add_listener(window.xdgPopup, &kPopupListener, &window);
 			// Held with the press or key that opened it: a click anywhere
 			// but the program's own windows closes it (popup_done).
-			if (fSeat != nullptr && fInputSerial != 0)
+			if (fSeat != nullptr && fInputSerial != 0) {
 				xdg_popup_grab(window.xdgPopup, fSeat, fInputSerial);
+				// libdecor's title bar leaves the pointer to the grab.
+				if (parent->decorFrame != nullptr) {
+					fDecor->libdecor_frame_popup_grab(parent->decorFrame,
+						fSeatName.c_str());
+					window.decorGrab = true;
+				}
+			}
 		} else {
 			window.toplevel = xdg_surface_get_toplevel(window.xdgSurface);
 			static const xdg_toplevel_listener kToplevelListener = [] {
@@ -812,6 +829,107 @@ private:
 		wl_surface_commit(window.surface);
 	}
 
+	// libdecor, the first time a window needs a title bar the compositor
+	// does not draw.
+	bool _OpenDecor()
+	{
+		if (!fDecorTried) {
+			fDecorTried = true;
+			fDecor = LoadWaylandDecorLibrary();
+			if (fDecor != nullptr) {
+				static libdecor_interface sDecorInterface = [] {
+					libdecor_interface interface = {};
+					interface.error = &_DecorError;
+					return interface;
+				}();
+				fDecorContext = fDecor->libdecor_new(fDisplay,
+					&sDecorInterface);
+			}
+		}
+		return fDecorContext != nullptr;
+	}
+
+	// A toplevel through libdecor, which makes its xdg_surface and
+	// xdg_toplevel and draws the title bar around it.
+	void _ShowDecorated(WaylandWindow& window, WaylandWindow* parent)
+	{
+		static libdecor_frame_interface sFrameInterface = [] {
+			libdecor_frame_interface interface = {};
+			interface.configure = &_DecorConfigure;
+			interface.close = &_DecorClose;
+			interface.commit = &_DecorCommit;
+			interface.dismiss_popup = &_DecorDismissPopup;
+			return interface;
+		}();
+		window.decorFrame = fDecor->libdecor_decorate(fDecorContext,
+			window.surface, &sFrameInterface, &window);
+		if (window.decorFrame == nullptr)
+			return;
+		libdecor_frame* frame = window.decorFrame;
+		fDecor->libdecor_frame_set_title(frame, window.title.c_str());
+		fDecor->libdecor_frame_set_app_id(frame, kAppId);
+		if (!window.resizable) {
+			int32 width = window.width / fScale;
+			int32 height = window.height / fScale;
+			fDecor->libdecor_frame_set_min_content_size(frame, width, height);
+			fDecor->libdecor_frame_set_max_content_size(frame, width, height);
+			fDecor->libdecor_frame_unset_capabilities(frame,
+				libdecor_capabilities(LIBDECOR_ACTION_RESIZE
+					| LIBDECOR_ACTION_FULLSCREEN));
+		}
+		if (parent != nullptr && parent->decorFrame != nullptr)
+			fDecor->libdecor_frame_set_parent(frame, parent->decorFrame);
+		fDecor->libdecor_frame_map(frame);
+		window.xdgSurface = fDecor->libdecor_frame_get_xdg_surface(frame);
+		window.toplevel = fDecor->libdecor_frame_get_xdg_toplevel(frame);
+		if (parent != nullptr && parent->decorFrame == nullptr
+			&& parent->toplevel != nullptr && window.toplevel != nullptr) {
+			xdg_toplevel_set_parent(window.toplevel, parent->toplevel);
+		}
+	}
+
+	static void _DecorError(libdecor*, libdecor_error, const char*)
+	{
+		// A title bar that cannot be drawn leaves the window without one.
+	}
+
+	static void _DecorConfigure(libdecor_frame* frame,
+		libdecor_configuration* configuration, void* data)
+	{
+		auto* window = static_cast<WaylandWindow*>(data);
+		WaylandDisplayBackend* self = window->backend;
+		// The content keeps its size, whatever the compositor offers.
+		libdecor_state* state = self->fDecor->libdecor_state_new(
+			window->width / self->fScale, window->height / self->fScale);
+		self->fDecor->libdecor_frame_commit(frame, state, configuration);
+		self->fDecor->libdecor_state_free(state);
+		if (!window->configured) {
+			window->configured = true;
+			window->damage = ClipBox{ 0, 0, window->width - 1,
+				window->height - 1 };
+			self->_Draw(*window);
+		} else if (window->frame == nullptr)
+			wl_surface_commit(window->surface);
+	}
+
+	static void _DecorClose(libdecor_frame*, void* data)
+	{
+		auto* window = static_cast<WaylandWindow*>(data);
+		DisplayEvent close;
+		close.type = DisplayEvent::kCloseRequested;
+		close.window = window->id;
+		window->backend->_Push(close);
+	}
+
+	static void _DecorCommit(libdecor_frame*, void* data)
+	{
+		auto* window = static_cast<WaylandWindow*>(data);
+		if (window->surface != nullptr)
+			wl_surface_commit(window->surface);
+	}
+
+	static void _DecorDismissPopup(libdecor_frame*, const char*, void*) {}
+
 	void _Hide(WaylandWindow& window)
 	{
 		if (!window.shown)
@@ -835,18 +953,34 @@ private:
 		}
 		if (fLeftWindow == window.id)
 			fLeftWindow = 0;
+		if (window.decorGrab) {
+			WaylandWindow* parent = _Find(window.parent);
+			if (parent != nullptr && parent->decorFrame != nullptr) {
+				fDecor->libdecor_frame_popup_ungrab(parent->decorFrame,
+					fSeatName.c_str());
+			}
+			window.decorGrab = false;
+		}
 		if (window.frame != nullptr)
 			wl_callback_destroy(window.frame);
 		if (window.decoration != nullptr)
 			zxdg_toplevel_decoration_v1_destroy(window.decoration);
 		if (window.xdgPopup != nullptr)
 			xdg_popup_destroy(window.xdgPopup);
-		if (window.toplevel != nullptr)
-			xdg_toplevel_destroy(window.toplevel);
-		if (window.xdgSurface != nullptr)
-			xdg_surface_destroy(window.xdgSurface);
-		if (window.surface != nullptr)
+		if (window.decorFrame != nullptr) {
+			// Its xdg_toplevel and xdg_surface go with it.
+			fDecor->libdecor_frame_unref(window.decorFrame);
+			window.decorFrame = nullptr;
+		} else {
+			if (window.toplevel != nullptr)
+				xdg_toplevel_destroy(window.toplevel);
+			if (window.xdgSurface != nullptr)
+				xdg_surface_destroy(window.xdgSurface);
+		}
+		if (window.surface != nullptr) {
+			fBySurface.erase(window.surface);
 			wl_surface_destroy(window.surface);
+		}
 		window.frame = nullptr;
 		window.decoration = nullptr;
 		window.xdgPopup = nullptr;
@@ -1143,7 +1277,11 @@ private:
 		}
 	}
 
-	static void _SeatName(void*, wl_seat*, const char*) {}
+	static void _SeatName(void* data, wl_seat*, const char* name)
+	{
+		static_cast<WaylandDisplayBackend*>(data)->fSeatName
+			= name != nullptr ? name : "";
+	}
 
 	void _ReleasePointer()
 	{
@@ -1235,7 +1373,6 @@ private:
 					fCursorScale = 1;
 				}
 				fCursorSurface = wl_compositor_create_surface(fCompositor);
-				wl_surface_set_user_data(fCursorSurface, nullptr);
 				if (fCursorScale > 1)
 					wl_surface_set_buffer_scale(fCursorSurface, fCursorScale);
 				wl_surface_attach(fCursorSurface, buffer, 0, 0);
@@ -1549,6 +1686,7 @@ private:
 	zxdg_decoration_manager_v1* fDecorationManager = nullptr;
 	xdg_activation_v1* fActivation = nullptr;
 	wl_seat* fSeat = nullptr;
+	std::string fSeatName = "seat0";
 	wl_pointer* fPointer = nullptr;
 	wl_keyboard* fKeyboard = nullptr;
 	std::vector<WaylandOutput> fOutputs;
@@ -1559,6 +1697,11 @@ private:
 	std::string fLostReason;
 
 	std::map<DisplayWindowId, std::unique_ptr<WaylandWindow>> fWindows;
+	std::map<wl_surface*, WaylandWindow*> fBySurface;
+
+	const WaylandDecorLibrary* fDecor = nullptr;
+	bool fDecorTried = false;
+	libdecor* fDecorContext = nullptr;
 	std::map<xdg_activation_token_v1*, DisplayWindowId> fActivating;
 
 	// The serial of the last press or key, for a pop-up's grab.

@@ -3,6 +3,7 @@
  * the back end's source, which sees the library's names as calls through
  * the table (WaylandProtocols.h).
  */
+#include <private/WaylandDecorLibrary.h>
 #include <private/WaylandLibrary.h>
 
 namespace BPrivate {
@@ -25,6 +26,17 @@ LoadWaylandCursorLibrary()
 		= LoadRuntimeLibrary<WaylandCursorLibrary>("libwayland-cursor.so.0",
 			[](RuntimeLibrary& loader, WaylandCursorLibrary* library) {
 				BELVO_WAYLAND_CURSOR_FUNCTIONS(BELVO_FIND_LIBRARY_FUNCTION)
+			});
+	return sLibrary;
+}
+
+const WaylandDecorLibrary*
+LoadWaylandDecorLibrary()
+{
+	static const WaylandDecorLibrary* sLibrary
+		= LoadRuntimeLibrary<WaylandDecorLibrary>("libdecor-0.so.0",
+			[](RuntimeLibrary& loader, WaylandDecorLibrary* library) {
+				BELVO_WAYLAND_DECOR_FUNCTIONS(BELVO_FIND_LIBRARY_FUNCTION)
 			});
 	return sLibrary;
 }

@@ -58,5 +58,6 @@ extern const WaylandClientLibrary* gWaylandClient;
 #include "xdg-shell-client-protocol.h"
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-activation-v1-client-protocol.h"
+#include <private/WaylandDecorLibrary.h>
 
 #endif // _PRIVATE_WAYLAND_PROTOCOLS_H
