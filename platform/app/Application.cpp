@@ -36,6 +36,7 @@
 #include <private/WindowRegistry.h>
 
 BApplication* be_app = nullptr;
+BMessenger be_app_messenger;
 
 namespace BPrivate {
 
@@ -72,13 +73,13 @@ JoinWarmUp()
 		sWarmUpThread.join();
 }
 
-// Guards be_app against being cleared while another thread posts to it.
-std::mutex&
-ApplicationLock()
-{
-	static auto* sLock = new std::mutex;
-	return *sLock;
-}
+// The one application object of the process, claimed by its constructor.
+std::atomic<BApplication*> sApplication{nullptr};
+// The application itself, whatever its preferred handler is: where the
+// kits' own messages go. Like be_app_messenger, it is set as an application
+// claims the process, before any thread of its starts, and left as it is
+// when it goes, so that a thread still posting finds nobody there.
+BMessenger sApplicationMessenger;
 
 // A MIME type of the "application" supertype: "application/x-vnd.Me-App".
 bool
@@ -124,26 +125,20 @@ StartDisplay(std::string* error)
 status_t
 PostToApplication(uint32 what)
 {
-	std::lock_guard<std::mutex> lock(ApplicationLock());
-	if (be_app == nullptr)
+	if (sApplication.load() == nullptr)
 		return B_NO_INIT;
-	BMessage message(what);
-	// Aimed at the application itself, whatever its preferred handler is.
-	return be_app->PostMessage(&message, be_app);
+	return sApplicationMessenger.SendMessage(what);
 }
 
 void
 RequestQuitEverywhere()
 {
 	PostToApplication(B_QUIT_REQUESTED);
-	std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
-	for (BLooper* window : WindowRegistry::Listed()) {
-		// Also to a window whose thread has not started yet: one being
-		// shown is on the screen a moment before its loop runs, and its
-		// queue keeps the request until then.
-		BMessage request(B_QUIT_REQUESTED);
-		window->PostMessage(&request, window);
-	}
+	// Also to a window whose thread has not started yet: one being shown
+	// is on the screen a moment before its loop runs, and its queue keeps
+	// the request until then.
+	for (const BMessenger& window : WindowRegistry::Windows())
+		window.SendMessage(B_QUIT_REQUESTED);
 }
 
 } // namespace BPrivate
@@ -174,20 +169,15 @@ BApplication::BApplication(const char* signature, status_t* error)
 
 BApplication::~BApplication()
 {
-	{
-		std::lock_guard<std::mutex> lock(ApplicationLock());
-		if (be_app != this)
-			return;
-	}
-	// The watcher posts through be_app, so it stops before be_app goes; not
-	// under the lock, which it may be waiting for.
+	if (sApplication.load() != this)
+		return;
+	// The watcher and the launch guard post to the application; they stop
+	// first.
 	fSignalWatcher.reset();
 	fLaunchGuard.reset();
 	BPrivate::JoinWarmUp();
-	{
-		std::lock_guard<std::mutex> lock(ApplicationLock());
-		be_app = nullptr;
-	}
+	be_app = nullptr;
+	sApplication.store(nullptr);
 	// Every window is gone by now, but their threads may still be finishing,
 	// and they use the display to the end; the display closes after them.
 	// After the display was lost, the process ends in Shutdown(), and only
@@ -313,16 +303,17 @@ BApplication::_Init(const char* signature)
 	}
 	fSignature = signature;
 
-	{
-		std::lock_guard<std::mutex> lock(ApplicationLock());
-		if (be_app != nullptr) {
-			fprintf(stderr, "BApplication: this process already has an "
-				"application object; refusing \"%s\"\n", signature);
-			fInitStatus = B_ALREADY_RUNNING;
-			return;
-		}
-		be_app = this;
+	BApplication* none = nullptr;
+	if (!sApplication.compare_exchange_strong(none, this)) {
+		fprintf(stderr, "BApplication: this process already has an "
+			"application object; refusing \"%s\"\n", signature);
+		fInitStatus = B_ALREADY_RUNNING;
+		return;
 	}
+	be_app = this;
+	// Before any thread that posts to the application starts.
+	sApplicationMessenger = BMessenger(this);
+	be_app_messenger = BMessenger(nullptr, this);
 
 	// Before any other thread of the program starts, so they all inherit
 	// the blocked signals.
@@ -363,10 +354,8 @@ BApplication::_Abandon(status_t why)
 	fLaunchGuard.reset();
 	fSignalWatcher.reset();
 	BPrivate::JoinWarmUp();
-	{
-		std::lock_guard<std::mutex> lock(ApplicationLock());
-		be_app = nullptr;
-	}
+	be_app = nullptr;
+	sApplication.store(nullptr);
 	fInitStatus = why;
 }
 
@@ -414,47 +403,29 @@ BApplication::_GuardLaunch()
 void
 BApplication::_ActivateWindows()
 {
-	std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
-	for (BLooper* window : WindowRegistry::Listed())
-		window->PostMessage(BPrivate::kMsgActivateWindows);
+	for (const BMessenger& window : WindowRegistry::Windows())
+		window.SendMessage(BPrivate::kMsgActivateWindows);
 }
 
 void
 BApplication::_AskWindowsToQuit()
 {
-	std::vector<BLooper*> notRunning;
-	{
-		// Listed windows cannot finish being destroyed while the registry
-		// is locked, so posting to them here is safe.
-		std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
-		for (BLooper* window : WindowRegistry::Listed()) {
-			if (window->Thread() >= 0) {
-				// Its own thread runs QuitRequested() and, if it agrees,
-				// Quit(); it leaves the registry as it is destroyed.
-				BMessage request(B_QUIT_REQUESTED);
-				window->PostMessage(&request, window);
-			} else
-				notRunning.push_back(window);
-		}
-	}
-
-	// A window that was never shown has no thread to ask; it is asked here.
-	for (BLooper* window : notRunning) {
-		{
-			std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
-			if (!WindowRegistry::IsListed(window))
-				continue;
-			if (window->Thread() >= 0) {
-				BMessage request(B_QUIT_REQUESTED);
-				window->PostMessage(&request, window);
-				continue;
-			}
-		}
-		if (!window->Lock())
+	for (const BMessenger& messenger : WindowRegistry::Windows()) {
+		// The window's lock keeps it from being destroyed while it is
+		// looked at; one that is gone by now needs no asking.
+		if (!messenger.LockTarget())
 			continue;
-		if (window->QuitRequested())
+		BLooper* window = nullptr;
+		messenger.Target(&window);
+		if (window->Thread() >= 0) {
+			// Its own thread runs QuitRequested() and, if it agrees,
+			// Quit(); it leaves the registry as it is destroyed.
+			window->Unlock();
+			messenger.SendMessage(B_QUIT_REQUESTED);
+		} else if (window->QuitRequested()) {
+			// A window that was never shown has no thread to ask.
 			window->Quit();
-		else
+		} else
 			window->Unlock();
 	}
 }

@@ -40,6 +40,7 @@
 
 #include <AppDefs.h>
 #include <Looper.h>
+#include <Messenger.h>
 
 namespace BPrivate {
 class LaunchGuard;
@@ -94,5 +95,8 @@ private:
 };
 
 extern BApplication* be_app;
+// The application's preferred handler, reachable from any thread; it finds
+// nobody once the application is gone.
+extern BMessenger be_app_messenger;
 
 #endif // _APPLICATION_H

@@ -1,18 +1,42 @@
 #include <private/WindowRegistry.h>
 
 #include <algorithm>
+#include <mutex>
 
+#include <Looper.h>
 #include <private/AppPrivate.h>
 
 namespace BPrivate {
 
 namespace {
 
-std::vector<BLooper*>&
-Windows()
+struct Entry {
+	const BLooper* window;
+	BMessenger messenger;
+};
+
+// Made on first use and never destroyed: a window's thread may still
+// leave the list while the process exits.
+std::mutex&
+Lock()
 {
-	static auto* sWindows = new std::vector<BLooper*>;
-	return *sWindows;
+	static auto* sLock = new std::mutex;
+	return *sLock;
+}
+
+std::vector<Entry>&
+List()
+{
+	static auto* sList = new std::vector<Entry>;
+	return *sList;
+}
+
+std::vector<Entry>::iterator
+Find(const BLooper* window)
+{
+	std::vector<Entry>& windows = List();
+	return std::find_if(windows.begin(), windows.end(),
+		[window](const Entry& entry) { return entry.window == window; });
 }
 
 } // namespace
@@ -22,12 +46,13 @@ WindowRegistry::Add(BLooper* window)
 {
 	if (window == nullptr)
 		return;
+	// Made before the lock: a messenger takes the handler list's.
+	BMessenger messenger(window);
 	std::lock_guard<std::mutex> lock(Lock());
-	std::vector<BLooper*>& windows = Windows();
-	if (std::find(windows.begin(), windows.end(), window) != windows.end())
+	if (Find(window) != List().end())
 		return;
 	try {
-		windows.push_back(window);
+		List().push_back(Entry{ window, messenger });
 	} catch (...) {
 		// Not listed: the application will not wait for this window.
 	}
@@ -39,15 +64,12 @@ WindowRegistry::Remove(BLooper* window)
 	bool removed = false;
 	{
 		std::lock_guard<std::mutex> lock(Lock());
-		std::vector<BLooper*>& windows = Windows();
-		auto it = std::find(windows.begin(), windows.end(), window);
-		if (it != windows.end()) {
-			windows.erase(it);
+		auto found = Find(window);
+		if (found != List().end()) {
+			List().erase(found);
 			removed = true;
 		}
 	}
-	// Outside the registry's lock, which the application holds while it
-	// posts to windows.
 	if (removed)
 		PostToApplication(kMsgWindowGone);
 }
@@ -56,34 +78,25 @@ int32
 WindowRegistry::Count()
 {
 	std::lock_guard<std::mutex> lock(Lock());
-	return int32(Windows().size());
-}
-
-std::vector<BLooper*>
-WindowRegistry::Snapshot()
-{
-	std::lock_guard<std::mutex> lock(Lock());
-	return Windows();
-}
-
-std::mutex&
-WindowRegistry::Lock()
-{
-	static auto* sLock = new std::mutex;
-	return *sLock;
-}
-
-const std::vector<BLooper*>&
-WindowRegistry::Listed()
-{
-	return Windows();
+	return int32(List().size());
 }
 
 bool
 WindowRegistry::IsListed(const BLooper* window)
 {
-	const std::vector<BLooper*>& windows = Windows();
-	return std::find(windows.begin(), windows.end(), window) != windows.end();
+	std::lock_guard<std::mutex> lock(Lock());
+	return Find(window) != List().end();
+}
+
+std::vector<BMessenger>
+WindowRegistry::Windows()
+{
+	std::vector<BMessenger> windows;
+	std::lock_guard<std::mutex> lock(Lock());
+	windows.reserve(List().size());
+	for (const Entry& entry : List())
+		windows.push_back(entry.messenger);
+	return windows;
 }
 
 } // namespace BPrivate

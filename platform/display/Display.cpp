@@ -118,7 +118,8 @@ Display::_StartWith(std::unique_ptr<DisplayBackend> backend,
 		bool success = display->fBackend->Open(&openError);
 		if (success) {
 			display->fScreenFrame = display->fBackend->ScreenFrame();
-			display->fScale = display->fBackend->DesktopScale();
+			display->fScaleUnits
+				= PixelScale(display->fBackend->DesktopScale()).Units();
 		}
 		{
 			std::lock_guard<std::mutex> lock(opened->lock);
@@ -277,12 +278,20 @@ void
 Display::Deliver(const DisplayEvent& original)
 {
 	DisplayEvent event = original;
-	std::lock_guard<std::mutex> lock(fWindowLock);
-	if (!_Route(&event))
-		return;
-	auto found = fWindows.find(event.window);
-	if (found != fWindows.end() && found->second.client != nullptr)
-		found->second.client->DisplayEventArrived(event);
+	std::shared_ptr<DisplayClient> client;
+	{
+		std::lock_guard<std::mutex> lock(fWindowLock);
+		if (!_Route(&event))
+			return;
+		auto found = fWindows.find(event.window);
+		if (found == fWindows.end())
+			return;
+		client = found->second.client;
+	}
+	// Outside the lock that every Present() takes: a client's work (making
+	// and posting a message) never holds up a window handing over pixels.
+	if (client != nullptr)
+		client->DisplayEventArrived(event);
 }
 
 // What the window system's focus means for the kits. Window managers and
@@ -411,7 +420,8 @@ Display::RunOnDisplayThread(std::function<void(DisplayBackend&)> function)
 }
 
 DisplayWindowId
-Display::CreateWindow(const WindowSpec& spec, DisplayClient* client)
+Display::CreateWindow(const WindowSpec& spec,
+	std::shared_ptr<DisplayClient> client)
 {
 	auto buffer = std::make_shared<FrontBuffer>();
 	buffer->width = std::max<int32>(1, int32(spec.frame.Width()) + 1);
@@ -423,7 +433,7 @@ Display::CreateWindow(const WindowSpec& spec, DisplayClient* client)
 	{
 		std::lock_guard<std::mutex> lock(fWindowLock);
 		id = fNextId++;
-		fWindows[id] = WindowEntry{ client, buffer, spec.popup };
+		fWindows[id] = WindowEntry{ std::move(client), buffer, spec.popup };
 	}
 	_Request([this, id, spec, buffer](DisplayBackend& backend) {
 		if (backend.CreateWindow(id, spec, buffer))
@@ -547,12 +557,13 @@ Display::DefaultScreenFrame()
 	if (display == nullptr)
 		return FallbackScreenFrame();
 	BRect frame = display->ScreenFrame();
-	int32 scale = display->Scale();
-	if (scale <= 1)
+	PixelScale scale = display->Scale();
+	if (scale == PixelScale())
 		return frame;
-	return BRect(std::floor(frame.left / scale), std::floor(frame.top / scale),
-		std::floor((frame.right + 1) / scale) - 1,
-		std::floor((frame.bottom + 1) / scale) - 1);
+	return BRect(scale.PixelAt(int32(frame.left)),
+		scale.PixelAt(int32(frame.top)),
+		scale.PixelAt(int32(frame.right) + 1) - 1,
+		scale.PixelAt(int32(frame.bottom) + 1) - 1);
 }
 
 } // namespace BPrivate

@@ -42,6 +42,7 @@ namespace BPrivate {
 struct Canvas;
 struct ClipBox;
 class Display;
+class PixelScale;
 class WindowDisplayClient;
 struct WindowSurface;
 class ViewPainter;
@@ -125,7 +126,6 @@ protected:
 
 private:
 	friend class BView;
-	friend class BPrivate::WindowDisplayClient;
 	friend class BPrivate::ViewPainter;
 	friend uint32 BPrivate::DisplayIdOf(const BWindow* window);
 	friend void BPrivate::SetMenuOwner(BWindow* window, BView* owner);
@@ -151,7 +151,8 @@ private:
 								BPrivate::ClipBox* limit,
 								bool* inUpdate) const;
 			// Device pixels to one of the window's on each side.
-			int32			_Scale() const { return fScale; }
+			// How large the window's pixel is on the device.
+			BPrivate::PixelScale _Scale() const;
 			void			_SetFocus(BView* view) { fFocus = view; }
 			// The view that gets the pointer's events until the buttons
 			// are released.
@@ -181,12 +182,12 @@ private:
 			int32			fShowLevel;
 			bool			fShownOnce;
 			bool			fActive;
-			int32			fScale;
+			int32			fScaleUnits;
 
 			std::unique_ptr<BPrivate::WindowSurface> fSurface;
 
 			uint32			fDisplayId;
-			BPrivate::WindowDisplayClient* fDisplayClient;
+			std::shared_ptr<BPrivate::WindowDisplayClient> fDisplayClient;
 };
 
 #endif // _WINDOW_H

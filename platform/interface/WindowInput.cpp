@@ -46,20 +46,33 @@ CollectNavigable(BView* view, std::vector<BView*>* list)
 
 namespace BPrivate {
 
+WindowDisplayClient::WindowDisplayClient(BWindow* window, PixelScale scale)
+	:
+	fWindow(nullptr, window),
+	fScale(scale)
+{
+}
+
 void
 WindowDisplayClient::DisplayEventArrived(const DisplayEvent& displayEvent)
 {
 	DisplayEvent event = displayEvent;
-	if (fScale > 1) {
+	if (fScale.IsWhole() && fScale != PixelScale()) {
+		int32 scale = fScale.Ceiling();
 		if (event.type == DisplayEvent::kFrameMoved) {
-			event.x /= fScale;
-			event.y /= fScale;
+			event.x /= scale;
+			event.y /= scale;
 		} else {
 			// The pointer is on the window's pixel whose square of device
 			// pixels holds it.
-			event.x = std::floor(event.x / fScale);
-			event.y = std::floor(event.y / fScale);
+			event.x = std::floor(event.x / scale);
+			event.y = std::floor(event.y / scale);
 		}
+	} else if (!fScale.IsWhole()) {
+		// On the window's pixel whose device pixels hold it (a frame, on
+		// the pixel its corner's device pixel belongs to).
+		event.x = fScale.PixelAt(int32(std::floor(event.x)));
+		event.y = fScale.PixelAt(int32(std::floor(event.y)));
 	}
 	BMessage message;
 	switch (event.type) {
@@ -120,7 +133,7 @@ WindowDisplayClient::DisplayEventArrived(const DisplayEvent& displayEvent)
 		default:
 			break;
 	}
-	fWindow->PostMessage(&message);
+	fWindow.SendMessage(&message);
 }
 
 void
@@ -310,8 +323,7 @@ BWindow::_HandleKey(BMessage* message)
 	}
 	if (bytes[0] == B_FUNCTION_KEY && key == B_F1_KEY
 		&& fType != BPrivate::kPopUpMenuWindow) {
-		if (be_app != nullptr)
-			be_app->PostMessage(B_ABOUT_REQUESTED);
+		be_app_messenger.SendMessage(B_ABOUT_REQUESTED);
 		return;
 	}
 	if (bytes[0] == B_TAB

@@ -91,7 +91,9 @@ protected:
 				&& fState.visible;
 		}));
 		fWindow = nullptr;
-		for (BLooper* looper : BPrivate::WindowRegistry::Snapshot()) {
+		for (const BMessenger& messenger : BPrivate::WindowRegistry::Windows()) {
+			BLooper* looper = nullptr;
+			messenger.Target(&looper);
 			if (BWindow* window = dynamic_cast<BWindow*>(looper))
 				fWindow = window;
 		}

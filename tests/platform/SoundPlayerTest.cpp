@@ -1,21 +1,28 @@
 // BSoundPlayer over the ALSA device on ALSA's "null" PCM, which every
 // libasound has and which takes whatever it is given at once: enough to see
 // the hook called on the device's own thread, with buffers of the format and
-// length the device is meant to hand it, and stopped for good by Stop() and
-// the destructor. The sound servers' back ends are kept out (BELVO_AUDIO),
-// so that the tests hear the same on every machine.
+// length the device is meant to hand it, and that thread gone once the
+// player is. The sound servers' back ends are kept out (BELVO_AUDIO), so
+// that the tests hear the same on every machine. What the player decides
+// for each buffer (data or silence, playing or stopped) is seen on a device
+// the test renders through by hand, where nothing happens unless asked.
 
 #include <SoundPlayer.h>
+
+#include <dirent.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include <private/AudioDevice.h>
 
+#include "../support/ManualAudioDevice.h"
 #include "../support/Watchdog.h"
 
 namespace {
@@ -68,20 +75,71 @@ WaitForCalls(const HookLog& log, int count)
 	return log.calls.load() >= count;
 }
 
+// How many of the process's threads have this name: once the ALSA
+// device's thread is gone, nothing can call the hook any more.
+int
+ThreadsNamed(const char* name)
+{
+	int count = 0;
+	DIR* tasks = opendir("/proc/self/task");
+	if (tasks == nullptr)
+		return -1;
+	while (dirent* entry = readdir(tasks)) {
+		if (entry->d_name[0] == '.')
+			continue;
+		std::ifstream comm(std::string("/proc/self/task/") + entry->d_name
+			+ "/comm");
+		std::string threadName;
+		if (std::getline(comm, threadName) && threadName == name)
+			count++;
+	}
+	closedir(tasks);
+	return count;
+}
+
+const char kAlsaThread[] = "belvo-alsa";
+
 // An output that is never there.
 class FailingDevice : public BPrivate::AudioDevice {
 public:
+	static std::atomic<int> sOpens;
 	static std::unique_ptr<BPrivate::AudioDevice> Create()
 	{
 		return std::unique_ptr<BPrivate::AudioDevice>(new FailingDevice);
 	}
 	status_t Open(const char*, RenderFunc, void*, media_raw_audio_format*) override
 	{
+		sOpens++;
 		return B_ERROR;
 	}
 	void Start() override {}
 	void Stop() override {}
 	void Close() override {}
+};
+
+std::atomic<int> FailingDevice::sOpens{0};
+
+// A player on a device that renders only when the test says so.
+class ManualPlayer {
+public:
+	explicit ManualPlayer(HookLog* log)
+	{
+		fPrevious = BPrivate::SetAudioDeviceFactory(&ManualAudioDevice::Create);
+		fPlayer.reset(new BSoundPlayer("Kesto", CountingHook, nullptr, log));
+		fDevice = ManualAudioDevice::Current();
+	}
+	~ManualPlayer()
+	{
+		fPlayer.reset();
+		BPrivate::SetAudioDeviceFactory(fPrevious);
+	}
+	BSoundPlayer& Player() { return *fPlayer; }
+	ManualAudioDevice& Device() { return *fDevice; }
+
+private:
+	BPrivate::AudioDeviceFactory fPrevious;
+	std::unique_ptr<BSoundPlayer> fPlayer;
+	ManualAudioDevice* fDevice;
 };
 
 class SoundPlayerTest : public ::testing::Test {
@@ -116,39 +174,50 @@ TEST_F(SoundPlayerTest, HookGetsFloatBuffersAtOurRateOnItsOwnThread)
 	media_raw_audio_format format = player->Format();
 	EXPECT_LE(log.largestBytes.load(), 1024 * format.channel_count * sizeof(float));
 
+	EXPECT_EQ(ThreadsNamed(kAlsaThread), 1);
 	delete player;
-	int callsAtDestruction = log.calls.load();
-	std::this_thread::sleep_for(100ms);
-	EXPECT_EQ(log.calls.load(), callsAtDestruction);
+	// Its thread is gone with it: no call can follow.
+	EXPECT_EQ(ThreadsNamed(kAlsaThread), 0);
 }
 
-TEST_F(SoundPlayerTest, WithoutDataTheHookIsNotCalled)
+TEST_F(SoundPlayerTest, WithoutDataTheBuffersAreSilentAndTheHookIsNotCalled)
 {
-	Watchdog watchdog(30s, "sound player without data");
 	HookLog log;
-	BSoundPlayer player("Kesto", CountingHook, nullptr, &log);
+	ManualPlayer manual(&log);
+	BSoundPlayer& player = manual.Player();
 	ASSERT_EQ(player.InitCheck(), B_OK);
 	player.Start();
-	std::this_thread::sleep_for(100ms);
+	for (int i = 0; i < 3; i++) {
+		std::vector<float> buffer = manual.Device().Render(512);
+		ASSERT_EQ(buffer.size(), 1024u);
+		for (float sample : buffer)
+			ASSERT_EQ(sample, 0.0f);
+	}
 	EXPECT_EQ(log.calls.load(), 0);
 
 	player.SetHasData(true);
-	EXPECT_TRUE(WaitForCalls(log, 1));
+	manual.Device().Render(512);
+	EXPECT_EQ(log.calls.load(), 1);
 }
 
-TEST_F(SoundPlayerTest, StopWaitsAndNoCallFollows)
+TEST_F(SoundPlayerTest, StopStopsTheDeviceAndStartResumes)
 {
-	Watchdog watchdog(30s, "sound player stop");
 	HookLog log;
-	BSoundPlayer player("Kesto", CountingHook, nullptr, &log);
+	ManualPlayer manual(&log);
+	BSoundPlayer& player = manual.Player();
 	player.SetHasData(true);
 	player.Start();
-	ASSERT_TRUE(WaitForCalls(log, 2));
+	manual.Device().Render(512);
+	ASSERT_EQ(log.calls.load(), 1);
+
 	player.Stop();
 	EXPECT_FALSE(player.IsPlaying());
-	int calls = log.calls.load();
-	std::this_thread::sleep_for(100ms);
-	EXPECT_EQ(log.calls.load(), calls);
+	EXPECT_TRUE(manual.Device().Render(512).empty());
+	EXPECT_EQ(log.calls.load(), 1);
+
+	player.Start();
+	manual.Device().Render(512);
+	EXPECT_EQ(log.calls.load(), 2);
 }
 
 TEST_F(SoundPlayerTest, MadeOnOneThreadAndDestroyedOnAnother)
@@ -162,9 +231,7 @@ TEST_F(SoundPlayerTest, MadeOnOneThreadAndDestroyedOnAnother)
 
 	std::thread other([player] { delete player; });
 	other.join();
-	int calls = log.calls.load();
-	std::this_thread::sleep_for(100ms);
-	EXPECT_EQ(log.calls.load(), calls);
+	EXPECT_EQ(ThreadsNamed(kAlsaThread), 0);
 }
 
 TEST_F(SoundPlayerTest, NoOutputDeviceStaysSilentAndClosesPromptly)
@@ -176,11 +243,15 @@ TEST_F(SoundPlayerTest, NoOutputDeviceStaysSilentAndClosesPromptly)
 	BPrivate::AudioDeviceFactory previous = BPrivate::SetAudioDeviceFactory(
 		[] { return BPrivate::CreateChosenAudioDevice({ &FailingDevice::Create }); });
 	HookLog log;
+	FailingDevice::sOpens = 0;
 	{
 		BSoundPlayer player("Kesto", CountingHook, nullptr, &log);
 		player.SetHasData(true);
 		player.Start();
-		std::this_thread::sleep_for(100ms);
+		// Let go of only once it has looked, and found nothing.
+		for (int i = 0; i < 500 && FailingDevice::sOpens.load() == 0; i++)
+			std::this_thread::sleep_for(10ms);
+		ASSERT_GT(FailingDevice::sOpens.load(), 0);
 	}
 	BPrivate::SetAudioDeviceFactory(previous);
 	EXPECT_EQ(log.calls.load(), 0);

@@ -2,10 +2,9 @@
  * What the Application Kit's parts say to each other and to the application
  * object behind the program's back.
  *
- * Both functions are safe from any thread: be_app is read under the
- * application's own lock and the windows under the window registry's, and
- * neither waits for a looper's lock, so they cannot deadlock a window that
- * is busy.
+ * Both functions are safe from any thread: they reach the application and
+ * the windows through messengers, and neither waits for a looper's lock, so
+ * they cannot deadlock a window that is busy.
  */
 #ifndef _PRIVATE_APP_PRIVATE_H
 #define _PRIVATE_APP_PRIVATE_H

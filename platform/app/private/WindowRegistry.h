@@ -2,24 +2,24 @@
  * The windows the application waits for when it quits.
  *
  * A window adds itself when it is built and removes itself at the end of
- * its destructor (on its own thread), before its looper is taken apart, so
- * no entry outlives its object; the loopers themselves know nothing of it.
- * Removing a window wakes the application, which ends its Run() once a
- * quit has been asked for and the list is empty.
+ * its destructor (on its own thread), before its looper is taken apart; the
+ * loopers themselves know nothing of it. Removing a window wakes the
+ * application, which ends its Run() once a quit has been asked for and the
+ * list is empty.
  *
- * While Lock() is held a listed looper cannot finish being destroyed, so it
- * may be posted to; nothing that holds the lock may lock a looper, wait on
- * one or remove a window.
+ * The list hands out messengers, not windows: whoever reads it may post to
+ * a window that is being destroyed meanwhile, and the messenger then says
+ * so instead of touching it.
  *
- * Add, Remove, Count and Snapshot take Lock() themselves and may be called
- * from any thread; IsListed and Listed want it held by the caller.
+ * Every function may be called from any thread. The registry's lock guards
+ * its list alone and is never held while anything else runs.
  */
 #ifndef _PRIVATE_WINDOW_REGISTRY_H
 #define _PRIVATE_WINDOW_REGISTRY_H
 
-#include <mutex>
 #include <vector>
 
+#include <Messenger.h>
 #include <SupportDefs.h>
 
 class BLooper;
@@ -31,12 +31,9 @@ public:
 	static	void				Add(BLooper* window);
 	static	void				Remove(BLooper* window);
 	static	int32				Count();
-	static	std::vector<BLooper*> Snapshot();
-
-	static	std::mutex&			Lock();
-	// With Lock() held.
 	static	bool				IsListed(const BLooper* window);
-	static	const std::vector<BLooper*>& Listed();
+	// A messenger to each window listed now, in the order they were added.
+	static	std::vector<BMessenger> Windows();
 };
 
 } // namespace BPrivate

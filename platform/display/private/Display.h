@@ -26,10 +26,16 @@
 
 namespace BPrivate {
 
+// A window's end of the display. Events reach it outside the display's
+// locks, and one that was being delivered as its window was destroyed may
+// still arrive after DestroyWindow() returned: a client only posts, through
+// a messenger that knows when its window is gone, and the display keeps the
+// client alive while it delivers.
 class DisplayClient {
 public:
 	virtual ~DisplayClient() {}
-	// Runs on the display thread; must not wait for the client's thread.
+	// Runs on the display thread (or a test's); must not wait for the
+	// client's thread.
 	virtual void DisplayEventArrived(const DisplayEvent& event) = 0;
 };
 
@@ -60,8 +66,10 @@ public:
 	// got that far within a few seconds. Any thread.
 	[[noreturn]] static void Lost(const std::string& why = std::string());
 
-	DisplayWindowId CreateWindow(const WindowSpec& spec, DisplayClient* client);
-	// Detaches the client at once: no event reaches it after this returns.
+	DisplayWindowId CreateWindow(const WindowSpec& spec,
+		std::shared_ptr<DisplayClient> client);
+	// Detaches the client: no event is routed to it after this returns (one
+	// already on its way may still arrive).
 	void DestroyWindow(DisplayWindowId id);
 	void ShowWindow(DisplayWindowId id, bool show);
 	void RaiseWindow(DisplayWindowId id);
@@ -75,7 +83,7 @@ public:
 
 	// How many device pixels the kits' one pixel takes on each side: the
 	// desktop's scale, read once when the display opened.
-	int32 Scale() const { return fScale; }
+	PixelScale Scale() const { return PixelScale::FromUnits(fScaleUnits); }
 
 	// The program's active window (never a menu), as the window system
 	// last said; 0 when none is. Any thread.
@@ -98,7 +106,7 @@ public:
 	void Deliver(const DisplayEvent& event);
 	// The scale the windows made from now on take, as if the desktop had
 	// said so.
-	void OverrideScale(int32 scale) { fScale = scale; }
+	void OverrideScale(PixelScale scale) { fScaleUnits = scale.Units(); }
 
 	std::shared_ptr<FrontBuffer> FrontBufferOf(DisplayWindowId id);
 
@@ -129,7 +137,7 @@ private:
 
 	std::mutex fWindowLock;
 	struct WindowEntry {
-		DisplayClient* client;
+		std::shared_ptr<DisplayClient> client;
 		std::shared_ptr<FrontBuffer> buffer;
 		bool popup;
 	};
@@ -141,7 +149,7 @@ private:
 	DisplayWindowId fFocusedPopup = 0;
 
 	BRect fScreenFrame;
-	std::atomic<int32> fScale{1};
+	std::atomic<int32> fScaleUnits{PixelScale::kUnit};
 };
 
 } // namespace BPrivate

@@ -3,13 +3,14 @@
  * window, turned into messages on that window's queue, in the window's own
  * pixels: the device's divided by the scale.
  *
- * It runs on the display thread under the display's window lock, which
- * DestroyWindow() takes too, so the window is alive while an event is posted
- * to it. It only posts, and never locks the window.
+ * It runs on the display thread, outside the display's locks, and may be
+ * handed an event just after its window is gone: it reaches the window
+ * only through a messenger, which then finds nobody, and never locks it.
  */
 #ifndef _PRIVATE_WINDOW_DISPLAY_CLIENT_H
 #define _PRIVATE_WINDOW_DISPLAY_CLIENT_H
 
+#include <Messenger.h>
 #include <private/Display.h>
 
 class BWindow;
@@ -18,15 +19,14 @@ namespace BPrivate {
 
 class WindowDisplayClient : public DisplayClient {
 public:
-	WindowDisplayClient(BWindow* window, int32 scale)
-		: fWindow(window), fScale(scale) {}
+	WindowDisplayClient(BWindow* window, PixelScale scale);
 
 	// On the display thread: posts the event to the window.
 	void DisplayEventArrived(const DisplayEvent& event) override;
 
 private:
-	BWindow* fWindow;
-	int32 fScale;
+	BMessenger fWindow;
+	PixelScale fScale;
 };
 
 } // namespace BPrivate

@@ -231,10 +231,7 @@ TEST(ApplicationTest, ARefusingWindowKeepsTheApplicationRunningUntilAskedAgain)
 		// The willing window is gone, the stubborn one stays, and the
 		// application is still handling messages.
 		PingApplication(app);
-		{
-			std::lock_guard<std::mutex> lock(WindowRegistry::Lock());
-			EXPECT_TRUE(WindowRegistry::IsListed(stubborn));
-		}
+		EXPECT_TRUE(WindowRegistry::IsListed(stubborn));
 		EXPECT_FALSE(stubbornFate.destroyed.IsOpen());
 
 		stubborn->fAgree = true;
