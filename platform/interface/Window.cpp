@@ -159,9 +159,10 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 		spec.parent = placement.parent;
 		if (placement.anchor.IsValid()) {
 			const BRect& anchor = placement.anchor;
-			spec.anchor = BRect(anchor.left * fScale, anchor.top * fScale,
-				(anchor.right + 1) * fScale - 1,
-				(anchor.bottom + 1) * fScale - 1);
+			spec.anchor = BRect(DeviceCoordinate(anchor.left, scale),
+				DeviceCoordinate(anchor.top, scale),
+				DeviceCoordinate(anchor.right + 1, scale) - 1,
+				DeviceCoordinate(anchor.bottom + 1, scale) - 1);
 		}
 		// A window manager shows "Unnamed Window" for an empty title, as an
 		// alert's usually is; the program's name is the better caption.
