@@ -13,6 +13,7 @@ run_packages=(
   build-essential cmake pkgconf
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libxcb1-dev libxcb-shm0-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
+  libwayland-dev libwayland-bin wayland-protocols libdecor-0-dev
   libpipewire-0.3-dev libpulse-dev libasound2-dev
 )
 deb_packages=(

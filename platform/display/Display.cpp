@@ -80,10 +80,18 @@ Display::Start(std::string* error)
 		}
 		return false;
 	}
+	// What the first back end tried says is what the program says, when
+	// none opens: Wayland's, when the session names a compositor.
+	std::string firstError;
 	for (const DisplayBackendChoice& candidate : candidates) {
-		if (_StartWith(candidate.maker(), error))
+		std::string candidateError;
+		if (_StartWith(candidate.maker(), &candidateError))
 			return true;
+		if (firstError.empty())
+			firstError = candidateError;
 	}
+	if (error != nullptr)
+		*error = firstError;
 	return false;
 }
 
@@ -186,7 +194,12 @@ InstallHeadlessDisplayBackend(DisplayBackendMaker maker)
 std::vector<DisplayBackendChoice>
 DisplayBackendChoices()
 {
+	const char* waylandDisplay = getenv("WAYLAND_DISPLAY");
+	const char* waylandSocket = getenv("WAYLAND_SOCKET");
+	bool waylandNamed = (waylandDisplay != nullptr && waylandDisplay[0] != '\0')
+		|| (waylandSocket != nullptr && waylandSocket[0] != '\0');
 	return {
+		{ "wayland", &CreateWaylandDisplayBackend, !waylandNamed },
 		{ "x11", &CreateX11DisplayBackend, false },
 		{ "headless", sHeadlessMaker.load(), true },
 	};
@@ -243,8 +256,11 @@ Display::_Loop()
 			break;
 
 		DisplayEvent event;
-		if (fBackend->WaitEvent(&event))
+		if (fBackend->WaitEvent(&event)) {
+			if (event.type == DisplayEvent::kConnectionLost)
+				Lost(fBackend->LostReason());
 			Deliver(event);
+		}
 	}
 
 	// Whatever was still asked for goes unanswered, but nobody may wait for
@@ -376,11 +392,12 @@ Display::Sync()
 }
 
 void
-Display::Lost()
+Display::Lost(const std::string& why)
 {
 	if (!sConnectionLost.exchange(true)) {
-		fprintf(stderr, "%s: lost the connection to the display\n",
-			program_invocation_short_name);
+		fprintf(stderr, "%s: lost the connection to the display%s%s%s\n",
+			program_invocation_short_name, why.empty() ? "" : " (",
+			why.c_str(), why.empty() ? "" : ")");
 		Display* display = sLostDisplay;
 		if (display != nullptr) {
 			display->fLost = true;
@@ -518,6 +535,13 @@ Display::Present(DisplayWindowId id, const Canvas& source, const ClipBox& box)
 	_Request([id, clipped](DisplayBackend& backend) {
 		backend.Present(id, clipped);
 	});
+}
+
+DisplayWindowId
+Display::ActiveWindow()
+{
+	std::lock_guard<std::mutex> lock(fWindowLock);
+	return fActive;
 }
 
 BRect

@@ -115,8 +115,11 @@ public:
 	{
 		const char* name = getenv("DISPLAY");
 		if (name == nullptr || name[0] == '\0') {
-			*error = "no display available (neither DISPLAY nor "
-				"WAYLAND_DISPLAY is set)";
+			const char* wayland = getenv("WAYLAND_DISPLAY");
+			*error = wayland != nullptr && wayland[0] != '\0'
+				? "no display available (DISPLAY is not set)"
+				: "no display available (neither DISPLAY nor "
+					"WAYLAND_DISPLAY is set)";
 			return false;
 		}
 		fXcb = LoadXcbLibrary();
@@ -208,7 +211,7 @@ public:
 				continue;
 			}
 			if (fXcb->xcb_connection_has_error(fConnection))
-				Display::Lost();
+				return _Lost(event);
 			// The keymap takes a dozen round trips and a compile: read it
 			// the first time there is nothing else to do, not before the
 			// first window is up.
@@ -223,10 +226,10 @@ public:
 				{ fWakeFd, POLLIN, 0 },
 			};
 			if (poll(fds, 2, -1) < 0 && errno != EINTR)
-				Display::Lost();
+				return _Lost(event);
 			if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0
 				&& (fds[0].revents & POLLIN) == 0) {
-				Display::Lost();
+				return _Lost(event);
 			}
 			if ((fds[1].revents & POLLIN) != 0) {
 				uint64_t count;
@@ -235,6 +238,15 @@ public:
 				return false;
 			}
 		}
+	}
+
+	// The connection is gone: Display says so and ends the program.
+	bool _Lost(DisplayEvent* event)
+	{
+		*event = DisplayEvent();
+		event->type = DisplayEvent::kConnectionLost;
+		event->when = MonotonicUsec();
+		return true;
 	}
 
 	void Wake() override

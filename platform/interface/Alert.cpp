@@ -345,6 +345,16 @@ LayOut(const char* text, const char* button0, const char* button1,
 	return layout;
 }
 
+// An alert belongs to the window the user was in when it opened.
+WindowPlacement
+AlertPlacement()
+{
+	WindowPlacement placement;
+	if (Display* display = Display::Default())
+		placement.parent = display->ActiveWindow();
+	return placement;
+}
+
 } // namespace
 
 BAlert::BAlert(const char* title, const char* text, const char* button0,
@@ -353,7 +363,8 @@ BAlert::BAlert(const char* title, const char* text, const char* button0,
 	:
 	BWindow(LayOut(text, button0, button1, button2, width, type).frame,
 		title != nullptr ? title : "", kAlertWindow,
-		B_NOT_RESIZABLE | B_NOT_ZOOMABLE | B_WILL_ACCEPT_FIRST_CLICK),
+		B_NOT_RESIZABLE | B_NOT_ZOOMABLE | B_WILL_ACCEPT_FIRST_CLICK,
+		AlertPlacement()),
 	fText(text != nullptr ? text : ""),
 	fButtonCount(0),
 	fAlertType(type),

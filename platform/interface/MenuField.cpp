@@ -304,13 +304,18 @@ BMenuField::_Open(bool fromKeyboard)
 		return;
 
 	BRect screen = Display::DefaultScreenFrame();
-	BRect frame = MenuWindow::FrameFor(rows, ConvertToScreen(ControlFrame()),
-		screen);
+	BRect control = ConvertToScreen(ControlFrame());
+	BRect frame = MenuWindow::FrameFor(rows, control, screen);
 
 	fGeneration++;
 	int32 highlight = fromKeyboard ? std::max<int32>(marked, 0) : -1;
+	// Opened from the control: where the window system places pop-ups
+	// itself, it places the menu against it.
+	WindowPlacement placement;
+	placement.parent = DisplayIdOf(Window());
+	placement.anchor = control;
 	MenuWindow* menu = new MenuWindow(frame, rows, highlight,
-		BMessenger(this, Window()), fGeneration);
+		BMessenger(this, Window()), fGeneration, placement);
 	fMenuWindow = BMessenger(menu);
 	fMenuOpen = true;
 	SetMenuOwner(Window(), this);

@@ -235,10 +235,12 @@ private:
 };
 
 MenuWindow::MenuWindow(BRect frame, const std::vector<MenuRow>& rows,
-	int32 highlight, BMessenger field, uint32 generation)
+	int32 highlight, BMessenger field, uint32 generation,
+	const WindowPlacement& placement)
 	:
 	BWindow(frame, "menu", kPopUpMenuWindow,
-		B_NOT_RESIZABLE | B_WILL_ACCEPT_FIRST_CLICK | B_AVOID_FOCUS),
+		B_NOT_RESIZABLE | B_WILL_ACCEPT_FIRST_CLICK | B_AVOID_FOCUS,
+		placement),
 	fView(nullptr)
 {
 	fView = new MenuView(Bounds(), rows, highlight, field, generation);

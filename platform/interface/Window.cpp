@@ -70,11 +70,19 @@ DeviceCoordinate(float coordinate, BPrivate::PixelScale scale)
 BWindow::BWindow(BRect frame, const char* title, window_type type,
 	uint32 flags, uint32 workspace)
 	:
+	BWindow(frame, title, type, flags, BPrivate::WindowPlacement())
+{
+	fWorkspaces = workspace;
+}
+
+BWindow::BWindow(BRect frame, const char* title, window_type type,
+	uint32 flags, const BPrivate::WindowPlacement& placement)
+	:
 	BLooper(title),
 	fTitle(title != nullptr ? title : ""),
 	fType(type),
 	fFlags(flags),
-	fWorkspaces(workspace),
+	fWorkspaces(B_CURRENT_WORKSPACE),
 	fFrame(frame),
 	fRoot(nullptr),
 	fFocus(nullptr),
@@ -148,6 +156,14 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 		spec.popup = type == BPrivate::kPopUpMenuWindow;
 		spec.utility = type == BPrivate::kAlertWindow
 			|| type == B_MODAL_WINDOW;
+		spec.parent = placement.parent;
+		if (placement.anchor.IsValid()) {
+			const BRect& anchor = placement.anchor;
+			spec.anchor = BRect(DeviceCoordinate(anchor.left, scale),
+				DeviceCoordinate(anchor.top, scale),
+				DeviceCoordinate(anchor.right + 1, scale) - 1,
+				DeviceCoordinate(anchor.bottom + 1, scale) - 1);
+		}
 		// A window manager shows "Unnamed Window" for an empty title, as an
 		// alert's usually is; the program's name is the better caption.
 		if (spec.title.empty() && !spec.popup) {

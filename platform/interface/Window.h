@@ -48,6 +48,16 @@ struct WindowSurface;
 class ViewPainter;
 uint32 DisplayIdOf(const BWindow* window);
 void SetMenuOwner(BWindow* window, BView* owner);
+
+// For the kits' own windows: the window one belongs to (a pop-up menu's
+// opener, an alert's window), by the display's name for it (DisplayIdOf;
+// 0: none), and for a pop-up the part of it (a menu field's control,
+// screen coordinates) that it opens from. Where the window system places
+// pop-ups itself (Wayland), it places them by these.
+struct WindowPlacement {
+	uint32 parent = 0;
+	BRect anchor;
+};
 }
 
 class BWindow : public BLooper {
@@ -106,6 +116,13 @@ public:
 			// The picture the window manager shows for the window; a copy
 			// is kept. B_CMAP8 icons use the system palette.
 			void			SetIcon(const BBitmap* icon);
+
+protected:
+	// For the kits' own windows (menus, alerts): one that belongs to
+	// another, on the current workspace.
+							BWindow(BRect frame, const char* title,
+								window_type type, uint32 flags,
+								const BPrivate::WindowPlacement& placement);
 
 private:
 	friend class BView;

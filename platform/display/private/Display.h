@@ -57,13 +57,14 @@ public:
 	// the application installs a hook that asks everything to quit. Set
 	// before Start(); the hook runs on whichever thread found the loss.
 	static void SetLostHook(void (*hook)());
-	// The connection to the window system broke (the X server went away).
+	// The connection to the window system broke (the X server or the
+	// compositor went away, or ended it: `why`, when not empty, says how).
 	// Says so in one line, calls the lost hook, and from then on drops
 	// every request. Never returns: the thread that found the loss (the
 	// window system's library cannot go on on it) stays here until
 	// Shutdown() ends the process, or ends it itself if the program has not
 	// got that far within a few seconds. Any thread.
-	[[noreturn]] static void Lost();
+	[[noreturn]] static void Lost(const std::string& why = std::string());
 
 	DisplayWindowId CreateWindow(const WindowSpec& spec,
 		std::shared_ptr<DisplayClient> client);
@@ -83,6 +84,10 @@ public:
 	// How many device pixels the kits' one pixel takes on each side: the
 	// desktop's scale, read once when the display opened.
 	PixelScale Scale() const { return PixelScale::FromUnits(fScaleUnits); }
+
+	// The program's active window (never a menu), as the window system
+	// last said; 0 when none is. Any thread.
+	DisplayWindowId ActiveWindow();
 
 	// In device pixels.
 	BRect ScreenFrame();

@@ -42,6 +42,15 @@ struct WindowSpec {
 	bool resizable = false;
 	bool popup = false;     // a pop-up menu: no decorations, over the rest
 	bool utility = false;   // an alert or another transient window
+	// The program's window this one belongs to (0: none): a pop-up menu's
+	// opener, an alert's window. Where a window system places pop-ups
+	// relative to their parent (Wayland), `anchor` is the part of the
+	// parent the pop-up opens from (a menu field's control), in the same
+	// screen coordinates as `frame`, as the kits know both; invalid: none.
+	// A back end that places windows on the screen itself (X11) may
+	// ignore both.
+	DisplayWindowId parent = 0;
+	BRect anchor;
 };
 
 // The pixels last handed over for one window, shared between the window's
@@ -66,6 +75,9 @@ struct DisplayEvent {
 		kActivated,
 		kDeactivated,
 		kFrameMoved,
+		// The connection to the window system is gone (or the window
+		// system ended it); the back end's LostReason() may say why.
+		kConnectionLost,
 	};
 
 	Type type = kNone;
@@ -95,9 +107,14 @@ public:
 	virtual void Close() = 0;
 
 	// Blocks until the window system has an event (true) or Wake() was
-	// called (false, or true with the event that came first).
+	// called (false, or true with the event that came first). A lost
+	// connection is an event too (kConnectionLost), after which the back
+	// end is not called again; Display ends the program.
 	virtual bool WaitEvent(DisplayEvent* event) = 0;
 	virtual void Wake() = 0;
+	// After kConnectionLost: why, in a few words, where there is more to
+	// say than that the connection went away (a protocol error); else empty.
+	virtual std::string LostReason() const { return std::string(); }
 
 	virtual BRect ScreenFrame() = 0;
 	// The desktop's scale (see DesktopScale.h), asked once, after Open().
@@ -125,6 +142,7 @@ public:
 typedef std::unique_ptr<DisplayBackend> (*DisplayBackendMaker)();
 
 std::unique_ptr<DisplayBackend> CreateX11DisplayBackend();
+std::unique_ptr<DisplayBackend> CreateWaylandDisplayBackend();
 
 // The headless back end lives in a library of its own that only test
 // programs link; linking it installs its maker here, and BELVO_DISPLAY=
@@ -133,7 +151,9 @@ void InstallHeadlessDisplayBackend(DisplayBackendMaker maker);
 
 // The back ends a program can use, in the order they are tried: those not
 // `byNameOnly` in turn, until one opens; BELVO_DISPLAY=name forces one.
-// A back end whose maker is null is not in this build.
+// A back end whose maker is null is not in this build. Wayland comes
+// first, and is tried only when the environment names a compositor
+// (WAYLAND_DISPLAY or WAYLAND_SOCKET); X11 after it.
 struct DisplayBackendChoice {
 	const char* name;
 	DisplayBackendMaker maker;

@@ -50,7 +50,9 @@ public:
 							MenuWindow(BRect frame,
 								const std::vector<MenuRow>& rows,
 								int32 highlight,
-								BMessenger field, uint32 generation);
+								BMessenger field, uint32 generation,
+								const WindowPlacement& placement
+									= WindowPlacement());
 	virtual					~MenuWindow();
 
 	virtual	void			MessageReceived(BMessage* message);
