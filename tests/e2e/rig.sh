@@ -197,7 +197,7 @@ END
     XDG_RUNTIME_DIR="$dir/xdg" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
     WLR_RENDERER=pixman \
     setpriv --reuid="$RIG_SWAY_UID" --regid="$RIG_SWAY_UID" --clear-groups \
-    sway -c "$dir/sway.conf"
+    sway ${RIG_SWAY_DEBUG:+-d} -c "$dir/sway.conf"
   RIG_DISPLAYS[$name.server]=$RIG_LAST_PID
   if ! rig_wait_for 10 rig_sway_sockets "$dir"; then
     rig_log "sway ($name) did not start: $(tail -n3 "$dir/sway.log")"
@@ -210,14 +210,50 @@ END
     return 1
   fi
   RIG_DISPLAYS[$name.display]=$(head -n1 "$dir/home/xwayland.display")
-  # Xwayland lets in only its own user's clients: root is let in as well,
-  # by that user, once Xwayland answers.
-  if ! rig_wait_for 10 rig_as_sway_user "$dir" env DISPLAY="${RIG_DISPLAYS[$name.display]}" \
-      sh -c 'exec xhost +si:localuser:root >>"$HOME/xhost.log" 2>&1'; then
+  RIG_DISPLAYS[$name.dir]=$dir
+  if ! rig_wait_for 10 rig_xwayland_let_in "$name"; then
     rig_log "sway's Xwayland ($name) did not let root in: $(tail -n3 "$dir/home/xhost.log" 2>&1)"
     return 1
   fi
+  # sway's child: should sway be killed, it is left behind for a moment.
+  RIG_DISPLAYS[$name.xwayland_pid]=$(ps -o pid= -o comm= --ppid "${RIG_DISPLAYS[$name.server]}" \
+    | awk '$2 == "Xwayland" { print $1; exit }')
   rig_wl_input_start "$name" "$width" "$height"
+}
+
+# Xwayland lets in only its own user's clients: root is let in as well, by
+# that user, once Xwayland answers.
+rig_xwayland_let_in() {  # NAME
+  rig_as_sway_user "${RIG_DISPLAYS[$1.dir]}" env DISPLAY="${RIG_DISPLAYS[$1.display]}" \
+    sh -c 'exec xhost +si:localuser:root >>"$HOME/xhost.log" 2>&1'
+}
+
+# Before a program is started on display NAME: a sway's Xwayland that was
+# started anew (sway starts another should it end) knows nothing of root,
+# and is told again, with a note.
+rig_display_check() {  # NAME
+  [ -n "${RIG_DISPLAYS[$1.wayland]:-}" ] || return 0
+  DISPLAY=${RIG_DISPLAYS[$1.display]} xhost >/dev/null 2>&1 && return 0
+  rig_log "NOTE rig: root could not reach sway's Xwayland (${RIG_DISPLAYS[$1.display]}), started anew; letting it in again"
+  rig_wait_for 5 rig_xwayland_let_in "$1"
+}
+
+# The X display files of a display's server that was killed (an X server,
+# or sway for its Xwayland), which it could not take away itself: its lock
+# and its socket.
+rig_forget_x_files() {  # NAME
+  local number=${RIG_DISPLAYS[$1.display]#:} pid=${RIG_DISPLAYS[$1.xwayland_pid]:-}
+  # A killed sway's Xwayland holds its display's sockets until it sees
+  # that sway is gone; the next X server would find them taken.
+  if [ -n "$pid" ] && rig_alive "$pid"; then
+    rig_wait_for 2 eval "! rig_alive $pid" || kill -KILL "$pid" 2>/dev/null
+    rig_wait_for 2 eval "! rig_alive $pid"
+  fi
+  [ -n "$number" ] && [ -f "/tmp/.X$number-lock" ] || return 0
+  pid=$(tr -dc 0-9 <"/tmp/.X$number-lock")
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && return 0
+  [ "$pid" = "${RIG_DISPLAYS[$1.server]:-}" ] || return 0
+  rm -f "/tmp/.X$number-lock" "/tmp/.X11-unix/X$number"
 }
 
 rig_sway_sockets() {  # DIR
@@ -271,6 +307,9 @@ rig_on_display() {  # NAME COMMAND...
 # it), closing the pipes to their e2e-wl-input.
 rig_close_other_displays() {
   local key name fd
+  for key in "${!RIG_DISPLAYS[@]}"; do
+    [ "${key%.*}" != main ] && [ "${key#*.}" = server ] && rig_forget_x_files "${key%.*}"
+  done
   for key in "${!RIG_DISPLAYS[@]}"; do
     name=${key%.*}
     [ "$name" != main ] || continue
