@@ -233,6 +233,18 @@ rig_xwayland_let_in() {  # NAME
 # and is told again, with a note.
 rig_display_check() {  # NAME
   [ -n "${RIG_DISPLAYS[$1.wayland]:-}" ] || return 0
+  local server=${RIG_DISPLAYS[$1.server]} status
+  if ! rig_alive "$server"; then
+    # Said once, with how it ended (139: a crash).
+    if [ -z "${RIG_DISPLAYS[$1.ended]:-}" ]; then
+      wait "$server" 2>/dev/null
+      status=$?
+      rig_forget "$server"
+      RIG_DISPLAYS[$1.ended]="sway ($1) ended with status $status: $(grep -v '^ *$' "${RIG_DISPLAYS[$1.dir]}/sway.log" | tail -n2 | tr '\n' '|')"
+      rig_log "rig: ${RIG_DISPLAYS[$1.ended]}"
+    fi
+    return 1
+  fi
   DISPLAY=${RIG_DISPLAYS[$1.display]} xhost >/dev/null 2>&1 && return 0
   rig_log "NOTE rig: root could not reach sway's Xwayland (${RIG_DISPLAYS[$1.display]}), started anew; letting it in again"
   rig_wait_for 5 rig_xwayland_let_in "$1"

@@ -181,7 +181,7 @@ app_start() {
   APP_COUNT=$((APP_COUNT + 1))
   APP_LOG=$RIG_DIR/app-$APP_COUNT.log
   APP_T0=$(rig_record_time)
-  rig_display_check main
+  rig_display_check main || fail "the rig's display is gone: ${RIG_DISPLAYS[main.ended]:-}"
   rig_spawn "$APP_LOG" env "${APP_DISPLAY_ENV[@]}" "${APP_ENV[@]}" "$bin"
   APP_PID=$RIG_LAST_PID
   SCEN_PIDS+=("$APP_PID")
