@@ -176,6 +176,8 @@ rig_wm_ready() {
 # activate (a second launch does) get the focus, Alt+F4 asks the focused
 # window to close, and the scenarios' covering window floats, as the
 # program's fixed-size window does, so that one can cover the other.
+# RIG_SWAY_DEBUG=1 has sway write its debug log (NAME/sway.log, kept with
+# --keep).
 rig_sway_start() {  # NAME SIZE
   local name=$1 size=$2 dir=$RIG_DIR/$1 width height
   width=${size%x*} height=${size#*x}
