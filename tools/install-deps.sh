@@ -35,6 +35,11 @@ test_packages=(
   # the same on PipeWire; SoX's play reaches pipewire-pulse through its
   # pulse driver
   pipewire pipewire-pulse wireplumber pipewire-bin libsox-fmt-pulse
+  # the same on Wayland: a compositor (sway, headless) with its Xwayland,
+  # screenshots, its window list read with jq, and the rig's virtual
+  # pointer and keyboard, built on libwayland-client from protocol code
+  # that wayland-scanner writes
+  sway grim xwayland jq libwayland-dev libwayland-bin
 )
 
 wanted=("${run_packages[@]}")

@@ -312,4 +312,87 @@ RunLength(const Image& image, int32 x, int32 y, int32 dx, int32 dy)
 	return length;
 }
 
+namespace {
+
+bool
+IsGrey(const Image& image, int32 x, int32 y, int grey)
+{
+	if (!image.Contains(x, y))
+		return false;
+	const uint8* pixel = image.At(x, y);
+	return pixel[0] == grey && pixel[1] == grey && pixel[2] == grey;
+}
+
+// How far an outline (96 grey) goes from (x, y), stepping by (dx, dy),
+// across gaps of at most maxGap pixels of another colour.
+int32
+EdgeLength(const Image& image, int32 x, int32 y, int32 dx, int32 dy,
+	int32 maxGap)
+{
+	int32 length = 0;
+	int32 sinceOutline = 0;
+	for (int32 i = 0; image.Contains(x + i * dx, y + i * dy); i++) {
+		if (IsGrey(image, x + i * dx, y + i * dy, 96)) {
+			length = i + 1;
+			sinceOutline = 0;
+		} else if (++sinceOutline > maxGap) {
+			break;
+		}
+	}
+	return length;
+}
+
+} // namespace
+
+std::vector<Frame>
+FindMenus(const Image& image, int32 scale)
+{
+	std::vector<Frame> menus;
+	if (scale < 1)
+		scale = 1;
+	const int32 smallest = 8 * scale;
+	for (int32 y = 0; y < image.height; y++) {
+		for (int32 x = 0; x < image.width; x++) {
+			// A thick outline's inner pixels look like a corner too: they
+			// lie inside a frame already found.
+			bool inside = false;
+			for (const Frame& menu : menus) {
+				inside = inside || (x >= menu.x && x < menu.x + menu.width
+					&& y >= menu.y && y < menu.y + menu.height);
+			}
+			if (inside || !IsGrey(image, x, y, 96)
+				|| !IsGrey(image, x + scale, y, 96) || !IsGrey(image, x, y + scale, 96)
+				|| !IsGrey(image, x + scale, y + scale, 255)
+				|| !(IsGrey(image, x + 2 * scale, y + 2 * scale, 216)
+					|| IsGrey(image, x + 2 * scale, y + 2 * scale, 144))) {
+				continue;
+			}
+			// The pointer may be drawn over an edge (a compositor's
+			// screenshot shows it): an edge goes on past a gap as long as
+			// the pointer, and each side is measured along both of its
+			// edges, the longer taken.
+			const int32 gap = 32 * scale;
+			Frame menu = { x, y, EdgeLength(image, x, y, 1, 0, gap),
+				EdgeLength(image, x, y, 0, 1, gap) };
+			for (int pass = 0; pass < 2; pass++) {
+				int32 bottom = y + menu.height - 1;
+				if (IsGrey(image, x, bottom, 96)) {
+					menu.width = std::max(menu.width,
+						EdgeLength(image, x, bottom, 1, 0, gap));
+				}
+				int32 right = x + menu.width - 1;
+				if (IsGrey(image, right, y, 96)) {
+					menu.height = std::max(menu.height,
+						EdgeLength(image, right, y, 0, 1, gap));
+				}
+			}
+			if (menu.width >= smallest && menu.height >= smallest
+				&& IsGrey(image, x + menu.width - 1, y + menu.height - 1, 96)) {
+				menus.push_back(menu);
+			}
+		}
+	}
+	return menus;
+}
+
 } // namespace e2e

@@ -102,6 +102,22 @@ Uniformity CheckUniform(const Image& image, Box box, uint8 red, uint8 green,
 // colour; 0 when (x, y) is outside the image.
 int32 RunLength(const Image& image, int32 x, int32 y, int32 dx, int32 dy);
 
+// A pop-up menu as the kit draws it: an outline (96 grey), a highlight
+// inside it along the top and the left (white), then the menu's face (216,
+// or 144 where its first row is highlighted), each line scale pixels thick.
+// Where a display keeps pop-ups out of sight of its window list (a Wayland
+// compositor does), this is how the scenarios find a menu: every such frame
+// in the image, at least 8 of the program's pixels each way, as the box its
+// outline makes, top to bottom.
+struct Frame {
+	int32 x;
+	int32 y;
+	int32 width;
+	int32 height;
+};
+
+std::vector<Frame> FindMenus(const Image& image, int32 scale = 1);
+
 } // namespace e2e
 
 #endif // TESTS_E2E_LOOK_IMAGE_H

@@ -279,3 +279,89 @@ TEST(LookImage, ShowsTextOfAnEmptyLabel)
 	EXPECT_FALSE(ShowsText(inked, Box{ 0, 0, 3, 1 }, Mask()));
 	EXPECT_FALSE(ShowsText(blank, Box{ 0, 0, 3, 1 }, MaskOf({ "#" })));
 }
+
+// A menu as the kit draws it at a scale: outline 'o' (96), highlight 'w'
+// (255), face 'f' (216), the first row highlighted 'h' (144) when asked.
+Image
+MenuPicture(int32 width, int32 height, int32 scale, bool highlighted, int32 left,
+	int32 top, int32 imageWidth, int32 imageHeight)
+{
+	Image image;
+	image.width = imageWidth;
+	image.height = imageHeight;
+	image.rgb.assign(size_t(imageWidth) * imageHeight * 3, 255);
+	for (int32 y = 0; y < height; y++) {
+		for (int32 x = 0; x < width; x++) {
+			uint8 grey = highlighted && y < 6 * scale ? 144 : 216;
+			if (x < scale || y < scale || x >= width - scale || y >= height - scale)
+				grey = 96;
+			else if (x < 2 * scale || y < 2 * scale)
+				grey = 255;
+			uint8* pixel = image.rgb.data() + (size_t(top + y) * imageWidth + left + x) * 3;
+			pixel[0] = pixel[1] = pixel[2] = grey;
+		}
+	}
+	return image;
+}
+
+TEST(LookImage, FindsAMenuByItsFrame)
+{
+	Image image = MenuPicture(30, 40, 1, false, 5, 7, 60, 60);
+	std::vector<Frame> menus = FindMenus(image);
+	ASSERT_EQ(menus.size(), 1u);
+	EXPECT_EQ(menus[0].x, 5);
+	EXPECT_EQ(menus[0].y, 7);
+	EXPECT_EQ(menus[0].width, 30);
+	EXPECT_EQ(menus[0].height, 40);
+
+	Image highlighted = MenuPicture(30, 40, 1, true, 0, 0, 40, 50);
+	ASSERT_EQ(FindMenus(highlighted).size(), 1u) << "a highlighted first row";
+}
+
+TEST(LookImage, FindsAMenuAtItsScaleOnce)
+{
+	Image image = MenuPicture(60, 80, 2, false, 10, 4, 100, 100);
+	std::vector<Frame> menus = FindMenus(image, 2);
+	ASSERT_EQ(menus.size(), 1u) << "the thick outline's inner corner is no second menu";
+	EXPECT_EQ(menus[0].x, 10);
+	EXPECT_EQ(menus[0].y, 4);
+	EXPECT_EQ(menus[0].width, 60);
+	EXPECT_EQ(menus[0].height, 80);
+	EXPECT_TRUE(FindMenus(image, 1).empty()) << "read at scale 1, the outline is too thick";
+}
+
+TEST(LookImage, FindsNoMenuInAField)
+{
+	// A field's bevel: the same outline and highlight around the controls'
+	// face (232), not a menu's.
+	Image image = MenuPicture(30, 20, 1, false, 0, 0, 40, 30);
+	for (int32 y = 2; y < 18; y++) {
+		for (int32 x = 2; x < 28; x++) {
+			uint8* pixel = image.rgb.data() + (size_t(y) * 40 + x) * 3;
+			pixel[0] = pixel[1] = pixel[2] = 232;
+		}
+	}
+	EXPECT_TRUE(FindMenus(image).empty());
+	EXPECT_TRUE(FindMenus(MenuPicture(6, 20, 1, false, 0, 0, 10, 30)).empty())
+		<< "too narrow for a menu";
+}
+
+TEST(LookImage, FindsAMenuUnderThePointer)
+{
+	// The pointer drawn over the top edge and over the left edge lower down.
+	Image image = MenuPicture(30, 40, 1, false, 5, 7, 60, 60);
+	for (int32 y = 4; y < 12; y++) {
+		for (int32 x = 15; x < 19; x++) {
+			uint8* pixel = image.rgb.data() + (size_t(y) * 60 + x) * 3;
+			pixel[0] = pixel[1] = pixel[2] = 0;
+		}
+	}
+	for (int32 y = 30; y < 34; y++) {
+		uint8* pixel = image.rgb.data() + (size_t(y) * 60 + 5) * 3;
+		pixel[0] = pixel[1] = pixel[2] = 0;
+	}
+	std::vector<Frame> menus = FindMenus(image);
+	ASSERT_EQ(menus.size(), 1u);
+	EXPECT_EQ(menus[0].width, 30);
+	EXPECT_EQ(menus[0].height, 40);
+}

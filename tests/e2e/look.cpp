@@ -10,6 +10,7 @@
  *   e2e-look count IMAGE X0 Y0 X1 Y1 R G B    how many pixels are R,G,B
  *   e2e-look run IMAGE X Y DX DY              pixels of (X,Y)'s colour from there
  *   e2e-look pixel IMAGE X Y                  "R G B"
+ *   e2e-look menus IMAGE                      each menu's frame: "X Y W H" a line
  *
  * Boxes are inclusive. Ink is a pixel whose red, green and blue are all
  * below halfway from the background to black, so the blue keyboard-focus
@@ -59,7 +60,8 @@ Usage()
 		"       e2e-look dark IMAGE X0 Y0 X1 Y1\n"
 		"       e2e-look count IMAGE X0 Y0 X1 Y1 R G B\n"
 		"       e2e-look run IMAGE X Y DX DY\n"
-		"       e2e-look pixel IMAGE X Y\n");
+		"       e2e-look pixel IMAGE X Y\n"
+		"       e2e-look menus IMAGE\n");
 }
 
 bool
@@ -256,6 +258,17 @@ main(int argc, char** argv)
 		const uint8* pixel = image.At(values[0], values[1]);
 		printf("%d %d %d\n", pixel[0], pixel[1], pixel[2]);
 		return 0;
+	}
+	if (command == "menus" && argc == 3) {
+		if (!Load(argv[2], &image))
+			return 2;
+		const char* scale = getenv("E2E_SCALE");
+		std::vector<Frame> menus = FindMenus(image, scale != nullptr ? atoi(scale) : 1);
+		for (const Frame& menu : menus) {
+			printf("%d %d %d %d\n", int(menu.x), int(menu.y), int(menu.width),
+				int(menu.height));
+		}
+		return menus.empty() ? 1 : 0;
 	}
 	Usage();
 	return 2;

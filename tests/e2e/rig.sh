@@ -1,8 +1,19 @@
 # The end-to-end rig, sourced by the scenario runner and the performance
-# script: a private X server with a window manager, a private sound server
-# with a float32 null sink whose monitor is recorded, and helpers to drive
-# and inspect the real program. Every process it starts is a child of this
-# shell, listed in RIG_PIDS, and rig_stop ends those and no other.
+# script: a private display, a private sound server with a float32 null
+# sink whose monitor is recorded, and helpers to drive and inspect the real
+# program. Every process it starts is a child of this shell, listed in
+# RIG_PIDS, and rig_stop ends those and no other.
+#
+# The display is RIG_DISPLAY (from E2E_DISPLAY): "x11", an X server (Xvfb)
+# with a window manager (openbox), driven with xdotool and photographed
+# with ImageMagick's import; or "wayland", a real compositor, a headless
+# sway, with its Xwayland for X clients, driven through a virtual pointer
+# and keyboard of the rig's own (e2e-wl-input, RIG_WL_INPUT), photographed
+# with grim and asked about its windows with swaymsg. Its output has
+# RIG_OUTPUT_SCALE (1 unless said); either display is RIG_SCREEN
+# (WIDTHxHEIGHT) device pixels, and every coordinate the rig takes or gives
+# is one of those, as a screenshot shows it. The scenarios drive and look
+# through the functions of "the screen" below, which read the same on both.
 #
 # The sound server is RIG_SOUND (from E2E_SOUND_SERVER): "pulse", a
 # PulseAudio daemon, or "pipewire", a PipeWire daemon with WirePlumber and
@@ -15,7 +26,8 @@
 #
 # Needs: Xvfb, openbox, xdotool, xprop, xwininfo, ImageMagick's import, pulseaudio,
 # pactl, parec, bc; for PipeWire, pipewire, wireplumber, pipewire-pulse and
-# pw-cli, pw-metadata (installed by tools/install-deps.sh test).
+# pw-cli, pw-metadata; for Wayland, sway, swaymsg, grim, Xwayland, xhost,
+# jq and setpriv (installed by tools/install-deps.sh test).
 
 RIG_PIDS=()
 declare -A RIG_NAMES=()
@@ -27,6 +39,16 @@ RIG_RECORDING=""
 RIG_PAREC_PID=""
 RIG_OTHER_PAREC_PID=""
 RIG_SOUND=${E2E_SOUND_SERVER:-pulse}
+RIG_DISPLAY=${E2E_DISPLAY:-x11}
+RIG_OUTPUT_SCALE=${RIG_OUTPUT_SCALE:-1}
+# The user sway runs as: it refuses to run as root, which CI is.
+RIG_SWAY_UID=${RIG_SWAY_UID:-65534}
+# The displays the rig has started, by name ("main" is the one rig_start
+# starts): RIG_DISPLAYS[NAME.KEY], KEY one of display (an X display name),
+# wayland (the compositor's socket), swaysock, server (the pid that takes
+# the display away when killed), input_pid, input_in and input_out (the
+# file descriptors that talk to its e2e-wl-input).
+declare -A RIG_DISPLAYS=()
 # The rig's card when RIG_SOUND is alsa: the pipe ALSA's file plug-in writes.
 RIG_ALSA_FIFO=""
 # The sound server's processes, the daemon first.
@@ -93,8 +115,30 @@ rig_start() {
   mkdir -p -m 700 "$XDG_RUNTIME_DIR"
   export HOME=$RIG_DIR/home
   mkdir -p "$HOME"
-  unset WAYLAND_DISPLAY
+  unset WAYLAND_DISPLAY SWAYSOCK
 
+  case $RIG_DISPLAY in
+    x11) rig_x11_start || return 1 ;;
+    wayland)
+      rig_sway_start main "${RIG_SCREEN:-1024x768}" || return 1
+      rig_use_display main
+      rig_park_pointer
+      ;;
+    *) rig_log "no display \"$RIG_DISPLAY\" (there are: x11 wayland)"; return 1 ;;
+  esac
+
+  rig_sound_start || return 1
+
+  # A note of when the machine stalls (12 ms late or more: a sound server's
+  # buffer may be lost to less than 20), for the scenarios that ask for one
+  # (the performance script does not: it would count its wake-ups).
+  if [ -n "${RIG_STALL_WATCH:-}" ]; then
+    rig_spawn "$RIG_DIR/stall-watch.log" "$RIG_STALL_WATCH" "$RIG_DIR/stalls" 12
+  fi
+}
+
+# An X server (Xvfb) with a window manager (openbox) as the rig's display.
+rig_x11_start() {
   # The X server writes its display number to fd 3 once it is ready. Its
   # screen is RIG_SCREEN (WIDTHxHEIGHT) pixels, 1024x768 unless said.
   Xvfb -displayfd 3 -screen 0 "${RIG_SCREEN:-1024x768}x24" -nolisten tcp 3>"$RIG_DIR/xvfb.fd" \
@@ -115,19 +159,217 @@ rig_start() {
     rig_log "openbox did not start: $(tail -n3 "$RIG_DIR/openbox.log")"
     return 1
   fi
-
-  rig_sound_start || return 1
-
-  # A note of when the machine stalls (12 ms late or more: a sound server's
-  # buffer may be lost to less than 20), for the scenarios that ask for one
-  # (the performance script does not: it would count its wake-ups).
-  if [ -n "${RIG_STALL_WATCH:-}" ]; then
-    rig_spawn "$RIG_DIR/stall-watch.log" "$RIG_STALL_WATCH" "$RIG_DIR/stalls" 12
-  fi
 }
 
 rig_wm_ready() {
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
+
+# A headless sway as a display of the rig's, named NAME, with an output of
+# SIZE (WIDTHxHEIGHT) device pixels at RIG_OUTPUT_SCALE, and its own
+# e2e-wl-input. sway refuses to run as root, so it runs as RIG_SWAY_UID in
+# a folder of that user's inside the rig's (which that user may pass
+# through, not read); the rig and the program run as root and reach it by
+# its socket's absolute path, as root may. Its Xwayland runs from the
+# start and lets root's X clients in. Its settings are those the scenarios
+# rely on, as openbox's are: new windows and those a program asks to
+# activate (a second launch does) get the focus, Alt+F4 asks the focused
+# window to close, and the scenarios' covering window floats, as the
+# program's fixed-size window does, so that one can cover the other.
+# RIG_SWAY_DEBUG=1 has sway write its debug log (NAME/sway.log, kept with
+# --keep).
+rig_sway_start() {  # NAME SIZE
+  local name=$1 size=$2 dir=$RIG_DIR/$1 width height
+  width=${size%x*} height=${size#*x}
+  chmod 711 "$RIG_DIR"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  mkdir -m 700 "$dir/xdg" "$dir/home"
+  chown "$RIG_SWAY_UID:$RIG_SWAY_UID" "$dir/xdg" "$dir/home"
+  cat >"$dir/sway.conf" <<END
+output HEADLESS-1 resolution ${width}x$height position 0 0 scale $RIG_OUTPUT_SCALE bg #336699 solid_color
+xwayland force
+focus_on_window_activation focus
+bindsym Mod1+F4 kill
+for_window [class="Xmessage"] floating enable
+exec sh -c 'echo "\$DISPLAY" >$dir/home/xwayland.display'
+END
+  chmod 644 "$dir/sway.conf"
+  rig_spawn "$dir/sway.log" env -i PATH=/usr/bin:/bin HOME="$dir/home" \
+    XDG_RUNTIME_DIR="$dir/xdg" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
+    WLR_RENDERER=pixman \
+    setpriv --reuid="$RIG_SWAY_UID" --regid="$RIG_SWAY_UID" --clear-groups \
+    sway ${RIG_SWAY_DEBUG:+-d} -c "$dir/sway.conf"
+  RIG_DISPLAYS[$name.server]=$RIG_LAST_PID
+  if ! rig_wait_for 10 rig_sway_sockets "$dir"; then
+    rig_log "sway ($name) did not start: $(tail -n3 "$dir/sway.log")"
+    return 1
+  fi
+  RIG_DISPLAYS[$name.swaysock]=$(compgen -G "$dir/xdg/sway-ipc.*.sock" | head -n1)
+  RIG_DISPLAYS[$name.wayland]=$(compgen -G "$dir/xdg/wayland-[0-9]" | head -n1)
+  if ! rig_wait_for 10 test -s "$dir/home/xwayland.display"; then
+    rig_log "sway ($name) said nothing of its Xwayland: $(tail -n3 "$dir/sway.log")"
+    return 1
+  fi
+  RIG_DISPLAYS[$name.display]=$(head -n1 "$dir/home/xwayland.display")
+  RIG_DISPLAYS[$name.dir]=$dir
+  if ! rig_wait_for 10 rig_xwayland_let_in "$name"; then
+    rig_log "sway's Xwayland ($name) did not let root in: $(tail -n3 "$dir/home/xhost.log" 2>&1)"
+    return 1
+  fi
+  # sway's child: should sway be killed, it is left behind for a moment.
+  RIG_DISPLAYS[$name.xwayland_pid]=$(ps -o pid= -o comm= --ppid "${RIG_DISPLAYS[$name.server]}" \
+    | awk '$2 == "Xwayland" { print $1; exit }')
+  rig_wl_input_start "$name" "$width" "$height"
+}
+
+# Xwayland lets in only its own user's clients: root is let in as well, by
+# that user, once Xwayland answers.
+rig_xwayland_let_in() {  # NAME
+  rig_as_sway_user "${RIG_DISPLAYS[$1.dir]}" env DISPLAY="${RIG_DISPLAYS[$1.display]}" \
+    sh -c 'exec xhost +si:localuser:root >>"$HOME/xhost.log" 2>&1'
+}
+
+# Before a program is started on display NAME: a sway's Xwayland that was
+# started anew (sway starts another should it end) knows nothing of root,
+# and is told again, with a note.
+rig_display_check() {  # NAME
+  [ -n "${RIG_DISPLAYS[$1.wayland]:-}" ] || return 0
+  local server=${RIG_DISPLAYS[$1.server]} status
+  if ! rig_alive "$server"; then
+    # Said once, with how it ended (139: a crash).
+    if [ -z "${RIG_DISPLAYS[$1.ended]:-}" ]; then
+      wait "$server" 2>/dev/null
+      status=$?
+      rig_forget "$server"
+      RIG_DISPLAYS[$1.ended]="sway ($1) ended with status $status: $(grep -v '^ *$' "${RIG_DISPLAYS[$1.dir]}/sway.log" | tail -n2 | tr '\n' '|')"
+      rig_log "rig: ${RIG_DISPLAYS[$1.ended]}"
+    fi
+    return 1
+  fi
+  DISPLAY=${RIG_DISPLAYS[$1.display]} xhost >/dev/null 2>&1 && return 0
+  rig_log "NOTE rig: root could not reach sway's Xwayland (${RIG_DISPLAYS[$1.display]}), started anew; letting it in again"
+  rig_wait_for 5 rig_xwayland_let_in "$1"
+}
+
+# The X display files of a display's server that was killed (an X server,
+# or sway for its Xwayland), which it could not take away itself: its lock
+# and its socket.
+rig_forget_x_files() {  # NAME
+  local number=${RIG_DISPLAYS[$1.display]#:} pid=${RIG_DISPLAYS[$1.xwayland_pid]:-}
+  # A killed sway's Xwayland holds its display's sockets until it sees
+  # that sway is gone; the next X server would find them taken.
+  if [ -n "$pid" ] && rig_alive "$pid"; then
+    rig_wait_for 2 eval "! rig_alive $pid" || kill -KILL "$pid" 2>/dev/null
+    rig_wait_for 2 eval "! rig_alive $pid"
+  fi
+  [ -n "$number" ] && [ -f "/tmp/.X$number-lock" ] || return 0
+  pid=$(tr -dc 0-9 <"/tmp/.X$number-lock")
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && return 0
+  [ "$pid" = "${RIG_DISPLAYS[$1.server]:-}" ] || return 0
+  rm -f "/tmp/.X$number-lock" "/tmp/.X11-unix/X$number"
+}
+
+rig_sway_sockets() {  # DIR
+  compgen -G "$1/xdg/sway-ipc.*.sock" >/dev/null && compgen -G "$1/xdg/wayland-[0-9]" >/dev/null
+}
+
+rig_as_sway_user() {  # DIR COMMAND...
+  local dir=$1; shift
+  env -i PATH=/usr/bin:/bin HOME="$dir/home" XDG_RUNTIME_DIR="$dir/xdg" \
+    setpriv --reuid="$RIG_SWAY_UID" --regid="$RIG_SWAY_UID" --clear-groups "$@"
+}
+
+# The display's e2e-wl-input, for the whole run: the rig writes it commands
+# and reads its answers through two pipes (rig_wl).
+rig_wl_input_start() {  # NAME WIDTH HEIGHT
+  local name=$1 in=$RIG_DIR/$1/input.in out=$RIG_DIR/$1/input.out fd_in fd_out pid
+  mkfifo -m 600 "$in" "$out" || return 1
+  WAYLAND_DISPLAY=${RIG_DISPLAYS[$name.wayland]} "$RIG_WL_INPUT" "$2" "$3" \
+    <"$in" >"$out" 2>>"$RIG_DIR/$name/input.log" &
+  pid=$!
+  RIG_PIDS+=("$pid")
+  RIG_NAMES[$pid]="e2e-wl-input ($name)"
+  RIG_DISPLAYS[$name.input_pid]=$pid
+  exec {fd_in}>"$in" {fd_out}<"$out"
+  RIG_DISPLAYS[$name.input_in]=$fd_in
+  RIG_DISPLAYS[$name.input_out]=$fd_out
+  # A first command answered: the devices are there.
+  RIG_WL_IN=$fd_in RIG_WL_OUT=$fd_out RIG_WL_PID=$pid rig_wl delay 20 \
+    || { rig_log "e2e-wl-input ($name) did not start: $(tail -n3 "$RIG_DIR/$name/input.log")"; return 1; }
+}
+
+# Makes display NAME the one the rig drives and the programs it starts
+# reach (exported). A command runs on another display with rig_on_display.
+rig_use_display() {  # NAME
+  export DISPLAY=${RIG_DISPLAYS[$1.display]}
+  export WAYLAND_DISPLAY=${RIG_DISPLAYS[$1.wayland]} SWAYSOCK=${RIG_DISPLAYS[$1.swaysock]}
+  RIG_WL_IN=${RIG_DISPLAYS[$1.input_in]} RIG_WL_OUT=${RIG_DISPLAYS[$1.input_out]}
+  RIG_WL_PID=${RIG_DISPLAYS[$1.input_pid]}
+}
+
+rig_on_display() {  # NAME COMMAND...
+  local -x DISPLAY=${RIG_DISPLAYS[$1.display]} WAYLAND_DISPLAY=${RIG_DISPLAYS[$1.wayland]:-}
+  local -x SWAYSOCK=${RIG_DISPLAYS[$1.swaysock]:-}
+  local RIG_WL_IN=${RIG_DISPLAYS[$1.input_in]:-} RIG_WL_OUT=${RIG_DISPLAYS[$1.input_out]:-}
+  local RIG_WL_PID=${RIG_DISPLAYS[$1.input_pid]:-}
+  shift
+  "$@"
+}
+
+# Forgets the displays other than the rig's own (a scenario's, ended with
+# it), closing the pipes to their e2e-wl-input.
+rig_close_other_displays() {
+  local key name fd
+  for key in "${!RIG_DISPLAYS[@]}"; do
+    [ "${key%.*}" != main ] && [ "${key#*.}" = server ] && rig_forget_x_files "${key%.*}"
+  done
+  for key in "${!RIG_DISPLAYS[@]}"; do
+    name=${key%.*}
+    [ "$name" != main ] || continue
+    case $key in
+      *.input_in|*.input_out) fd=${RIG_DISPLAYS[$key]}; exec {fd}>&- ;;
+    esac
+    unset "RIG_DISPLAYS[$key]"
+  done
+}
+
+# The environment a program needs to reach display NAME, as NAME=VALUE
+# words for env: the X display, and on Wayland the compositor's socket too,
+# as a desktop session gives both.
+rig_display_env() {  # NAME
+  echo "DISPLAY=${RIG_DISPLAYS[$1.display]}"
+  [ -z "${RIG_DISPLAYS[$1.wayland]:-}" ] || echo "WAYLAND_DISPLAY=${RIG_DISPLAYS[$1.wayland]}"
+}
+
+# Another display of the rig's kind, named NAME, for a scenario that takes
+# it away: an X server of 640x480 with its window manager, or a sway of
+# that size. Leaves the pids that end it in RIG_LAST_PIDS (the server's
+# first: killing it takes the display away).
+rig_second_display() {  # NAME
+  local name=$1 fd=$RIG_DIR/$1-xvfb.fd status
+  RIG_LAST_PIDS=()
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    rig_sway_start "$name" "$((640 * RIG_OUTPUT_SCALE))x$((480 * RIG_OUTPUT_SCALE))"
+    status=$?
+    RIG_LAST_PIDS=("${RIG_DISPLAYS[$name.server]}")
+    [ -z "${RIG_DISPLAYS[$name.input_pid]:-}" ] || RIG_LAST_PIDS+=("${RIG_DISPLAYS[$name.input_pid]}")
+    return $status
+  fi
+  rm -f "$fd"
+  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$fd" \
+    >"$RIG_DIR/$name-xvfb.log" 2>&1 &
+  RIG_DISPLAYS[$name.server]=$!
+  RIG_PIDS+=("$!"); RIG_NAMES[$!]="Xvfb ($name)"; RIG_LAST_PIDS=("$!")
+  rig_wait_for 10 test -s "$fd" || { rig_log "the X server ($name) did not start"; return 1; }
+  RIG_DISPLAYS[$name.display]=":$(head -n1 "$fd")"
+  # A window manager there too: without one nothing ever gives a window
+  # the focus, and an inactive window takes a click only to come forward.
+  DISPLAY=${RIG_DISPLAYS[$name.display]} rig_spawn "$RIG_DIR/$name-openbox.log" \
+    openbox --sm-disable --config-file "$RIG_SOURCE_DIR/openbox-rc.xml"
+  RIG_LAST_PIDS+=("$RIG_LAST_PID")
+  rig_wait_for 10 eval "DISPLAY=${RIG_DISPLAYS[$name.display]} rig_wm_ready" \
+    || { rig_log "no window manager on the X server ($name)"; return 1; }
 }
 
 rig_sound_start() {
@@ -482,14 +724,45 @@ rig_stop() {
 }
 
 # --- the screen -------------------------------------------------------------
+#
+# What the scenarios see and do, the same on either display: windows are
+# found by title (and the process that shows them) and known by an id of
+# the display's (an X window, or sway's container id); geometry is of a
+# window's content, in device pixels of the screen; the pointer and the
+# keys are a user's. On Wayland a pop-up menu is in no list of windows (a
+# compositor lists toplevels only): it is found on the screenshot, by its
+# frame, and known by the id "menu".
 
-# A mapped window of process PID whose title matches, or of anyone with
+# sway's tree of outputs, workspaces and windows, as JSON.
+rig_sway_tree() { swaymsg -t get_tree 2>/dev/null; }
+
+# The windows of sway's tree (views: they have a process), one JSON object
+# a line; jq FILTER picks from them.
+rig_sway_views() {  # FILTER [jq args...]
+  local filter=$1; shift
+  rig_sway_tree | jq -c "$@" "[recurse(.nodes[]?, .floating_nodes[]?) | select(.pid != null)] | $filter"
+}
+
+# A shown window of process PID whose title matches, or of anyone with
 # PID empty; prints its id.
 rig_find_window() {  # TITLE [PID]
-  if [ -n "${2:-}" ]; then
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    rig_sway_views '[.[] | select(.visible and (.name // "" | test($re))
+        and ($pid == "" or (.pid | tostring) == $pid)) | .id] | first // empty' \
+      --arg re "$1" --arg pid "${2:-}"
+  elif [ -n "${2:-}" ]; then
     xdotool search --all --onlyvisible --pid "$2" --name "$1" 2>/dev/null | head -n1
   else
     xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1
+  fi
+}
+
+# How many shown windows have a title that matches.
+rig_count_windows() {  # TITLE
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    rig_sway_views '[.[] | select(.visible and (.name // "" | test($re)))] | length' --arg re "$1"
+  else
+    xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l
   fi
 }
 
@@ -508,11 +781,35 @@ rig_window_gone() {  # TITLE [PID]
   [ -z "$(rig_find_window "$1" "${2:-}")" ]
 }
 
+# An open pop-up menu of process PID: prints its id.
+rig_find_menu() {  # PID
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    rig_shot "$RIG_DIR/menu-look.ppm" && "$RIG_LOOK" menus "$RIG_DIR/menu-look.ppm" >/dev/null \
+      && echo menu
+  else
+    rig_find_window '^menu$' "$1"
+  fi
+}
+
 # Geometry of a window's content on the screen, in RIG_X, RIG_Y, RIG_W,
 # RIG_H. (xdotool's getwindowgeometry counts a reparenting window
-# manager's frame offset twice, so xwininfo is asked.)
+# manager's frame offset twice, so xwininfo is asked.) sway gives its
+# layout's pixels, which are RIG_OUTPUT_SCALE device pixels each.
 rig_geometry() {
   local info
+  if [ "$RIG_DISPLAY" = wayland ] && [ "$1" = menu ]; then
+    rig_shot "$RIG_DIR/menu-look.ppm" || return 1
+    info=$("$RIG_LOOK" menus "$RIG_DIR/menu-look.ppm" | head -n1) || return 1
+    read -r RIG_X RIG_Y RIG_W RIG_H <<<"$info"
+    return 0
+  elif [ "$RIG_DISPLAY" = wayland ]; then
+    info=$(rig_sway_views '.[] | select(.id == $id) | [.rect.x + .window_rect.x,
+        .rect.y + .window_rect.y, .window_rect.width, .window_rect.height] | map(. * $s) | @sh' \
+      -r --argjson id "$1" --argjson s "$RIG_OUTPUT_SCALE")
+    [ -n "$info" ] || return 1
+    read -r RIG_X RIG_Y RIG_W RIG_H <<<"$info"
+    return 0
+  fi
   info=$(xwininfo -id "$1" 2>/dev/null) || return 1
   RIG_X=$(echo "$info" | sed -n 's/^ *Absolute upper-left X: *//p')
   RIG_Y=$(echo "$info" | sed -n 's/^ *Absolute upper-left Y: *//p')
@@ -521,11 +818,147 @@ rig_geometry() {
   [ -n "$RIG_X" ] && [ -n "$RIG_Y" ] && [ -n "$RIG_W" ] && [ -n "$RIG_H" ]
 }
 
-# The whole screen, as a binary PPM for e2e-look.
+# The whole screen, as a binary PPM for e2e-look. (On Wayland it shows the
+# pointer, which the compositor draws into the picture.)
 rig_shot() {  # OUT
-  import -window root -depth 8 "ppm:$1" 2>/dev/null
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    grim -t ppm "$1" 2>/dev/null
+  else
+    import -window root -depth 8 "ppm:$1" 2>/dev/null
+  fi
 }
 
 rig_pixel() {  # FILE X Y -> "r g b"
   "$RIG_LOOK" pixel "$1" "$2" "$3"
+}
+
+# The window that has the keyboard.
+rig_active_window() {
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    rig_sway_views '[.[] | select(.focused) | .id] | first // empty'
+  else
+    xdotool getactivewindow 2>/dev/null
+  fi
+}
+
+# Asks the window manager to make a window the active one.
+rig_activate() {  # ID
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    swaymsg "[con_id=$1] focus" >/dev/null 2>&1
+  else
+    xdotool windowactivate --sync "$1" >/dev/null 2>&1
+  fi
+}
+
+# The window is the topmost of the managed windows (on sway, of the
+# floating windows of its workspace, which are above the rest).
+rig_on_top() {  # ID
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    [ "$(rig_sway_tree | jq --argjson id "$1" '[recurse(.nodes[]?) | select(.type == "workspace")
+        | select([recurse(.nodes[]?, .floating_nodes[]?) | .id] | index($id))
+        | .floating_nodes[-1].id] | first')" = "$1" ]
+    return
+  fi
+  local last
+  last=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*, //; s/.* //')
+  [ "$((last))" = "$1" ]
+}
+
+# Asks the window manager to put a window's content at (X, Y) of the
+# screen, as a user dragging it would: where a compositor places every
+# window itself (sway centres them), a scenario can move one aside.
+rig_place_window() {  # ID X Y
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    # sway moves the window's frame, its title bar above the content.
+    local frame_top
+    frame_top=$(rig_sway_views '.[] | select(.id == $id) | .rect.y - .deco_rect.y' --argjson id "$1")
+    swaymsg "[con_id=$1] move position $(( $2 / RIG_OUTPUT_SCALE )) $(( $3 / RIG_OUTPUT_SCALE - ${frame_top:-0} ))" >/dev/null 2>&1
+  else
+    xdotool windowmove "$1" "$2" "$3"
+  fi
+}
+
+# Whether the window manager raises the window it activates at a
+# program's request. openbox does; sway 1.7 gives it the focus and leaves
+# it where it was in the stack.
+rig_raises_on_activation() { [ "$RIG_DISPLAY" = x11 ]; }
+
+# Takes a window out of sight as a user does: iconified on X11; on sway,
+# which iconifies nothing, by going to another workspace. RIG_PUT_AWAY says
+# which, in words.
+rig_put_away() {  # ID
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    RIG_PUT_AWAY="on another workspace"
+    swaymsg workspace rig-elsewhere >/dev/null 2>&1
+  else
+    RIG_PUT_AWAY="iconified"
+    xdotool windowminimize --sync "$1"
+  fi
+}
+
+# Sends a command to the display's e2e-wl-input and waits for its answer.
+rig_wl() {  # COMMAND...
+  local reply
+  if [ -z "${RIG_WL_PID:-}" ] || ! rig_alive "$RIG_WL_PID"; then
+    rig_log "e2e-wl-input is not running"
+    return 1
+  fi
+  printf '%s\n' "$*" >&"$RIG_WL_IN"
+  if ! IFS= read -r -t 10 reply <&"$RIG_WL_OUT"; then
+    rig_log "e2e-wl-input did not answer \"$*\""
+    return 1
+  fi
+  [ "$reply" = ok ] || { rig_log "e2e-wl-input: $reply"; return 1; }
+}
+
+# The pointer to (X, Y) of the screen.
+rig_move() {  # X Y
+  if [ "$RIG_DISPLAY" = wayland ]; then rig_wl move "$1" "$2"; else xdotool mousemove "$1" "$2"; fi
+}
+
+# A click, a press or a release of the left button where the pointer is.
+rig_click() {
+  if [ "$RIG_DISPLAY" = wayland ]; then rig_wl click 1; else xdotool click 1; fi
+}
+
+rig_press() {
+  if [ "$RIG_DISPLAY" = wayland ]; then rig_wl down 1; else xdotool mousedown 1; fi
+}
+
+rig_release() {
+  if [ "$RIG_DISPLAY" = wayland ]; then rig_wl up 1; else xdotool mouseup 1; fi
+}
+
+# The pointer to (X, Y), then a click, a press or a release there.
+rig_click_at() {  # X Y
+  if [ "$RIG_DISPLAY" = wayland ]; then rig_move "$1" "$2" && rig_click; else xdotool mousemove "$1" "$2" click 1; fi
+}
+
+rig_press_at() {  # X Y
+  if [ "$RIG_DISPLAY" = wayland ]; then rig_move "$1" "$2" && rig_press; else xdotool mousemove "$1" "$2" mousedown 1; fi
+}
+
+rig_release_at() {  # X Y
+  if [ "$RIG_DISPLAY" = wayland ]; then rig_move "$1" "$2" && rig_release; else xdotool mousemove "$1" "$2" mouseup 1; fi
+}
+
+# Types keys, as xdotool names them (Tab, space, Return, alt+F4), DELAY ms
+# apart, into the window that has the keyboard.
+rig_key() {  # DELAY KEY...
+  local delay=$1; shift
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    rig_wl delay "$delay" && rig_wl key "$@"
+  else
+    xdotool key --delay "$delay" "$@"
+  fi
+}
+
+# The pointer out of the way, over no window.
+rig_park_pointer() {
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    local screen=${RIG_SCREEN:-1024x768}
+    rig_move "$(( ${screen%x*} - 1 ))" "$(( ${screen#*x} - 1 ))"
+  else
+    xdotool mousemove 600 700 2>/dev/null
+  fi
 }
