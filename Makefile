@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 30
 E2E_SOAK_SECONDS ?= 180
 APP := build/app/belvo
 
-.PHONY: run test build deps test-deps unit-default unit-asan unit-tsan e2e e2e-wayland package deb debian13 perf fuzz clean
+.PHONY: run test build deps test-deps unit-default unit-asan unit-tsan e2e package deb debian13 perf fuzz clean
 
 run: deps build
 	exec $(APP)
@@ -36,7 +36,8 @@ unit-default unit-asan unit-tsan: unit-%:
 # few on no sound server at all, straight on ALSA (a card of the rig's),
 # then those about the window on a HiDPI desktop, once at GDK_SCALE=2 and
 # once at Xft.dpi 192, then those about the window on a Wayland compositor
-# (a headless sway), through its Xwayland.
+# (a headless sway): through its Xwayland, then as a native Wayland client
+# at scale 1 and at an output scale of 2.
 E2E_SOUND_SCENARIOS := start mouse keyboard no-sound sound-server-restart sound-server-hangs \
   default-sink soak
 E2E_ALSA_SCENARIOS := start mouse no-sound
@@ -53,13 +54,6 @@ e2e: build
 	  tests/e2e/run-e2e.sh build --server pulse --scale 2 $(E2E_SCALE_SCENARIOS) || status=1; \
 	  tests/e2e/run-e2e.sh build --server pulse --scale 2:xft $(E2E_SCALE_SCENARIOS) || status=1; \
 	  tests/e2e/run-e2e.sh build --server pulse --display xwayland $(E2E_WAYLAND_SCENARIOS) || status=1; \
-	  exit $$status
-
-# The window scenarios on sway as a native Wayland client, at scale 1 and
-# at an output scale of 2 (not yet in `make test`: the program's own
-# Wayland back end is on its way).
-e2e-wayland: build
-	status=0; \
 	  tests/e2e/run-e2e.sh build --server pulse --display wayland $(E2E_WAYLAND_SCENARIOS) || status=1; \
 	  tests/e2e/run-e2e.sh build --server pulse --display wayland:2 $(E2E_WAYLAND_SCENARIOS) || status=1; \
 	  exit $$status
