@@ -13,11 +13,11 @@ run_packages=(
   build-essential cmake pkgconf
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libxcb1-dev libxcb-shm0-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
-  libpipewire-0.3-dev libpulse-dev libasound2-dev
+  libpipewire-0.3-dev libpulse-dev libasound2-dev libdbus-1-dev
 )
 deb_packages=(
   dpkg-dev debhelper lintian
-  libpipewire-0.3-dev libpulse-dev libasound2-dev
+  libpipewire-0.3-dev libpulse-dev libasound2-dev libdbus-1-dev
   # what the package's build needs to run the unit tests (which draw the
   # oblique face too, from fonts-dejavu-extra)
   libgtest-dev desktop-file-utils appstream fonts-dejavu-extra

@@ -45,6 +45,7 @@ class Display;
 class WindowDisplayClient;
 struct WindowSurface;
 class ViewPainter;
+class AccessibleViews;
 uint32 DisplayIdOf(const BWindow* window);
 void SetMenuOwner(BWindow* window, BView* owner);
 }
@@ -109,6 +110,7 @@ public:
 private:
 	friend class BView;
 	friend class BPrivate::ViewPainter;
+	friend class BPrivate::AccessibleViews;
 	friend uint32 BPrivate::DisplayIdOf(const BWindow* window);
 	friend void BPrivate::SetMenuOwner(BWindow* window, BView* owner);
 
@@ -169,6 +171,8 @@ private:
 
 			uint32			fDisplayId;
 			std::shared_ptr<BPrivate::WindowDisplayClient> fDisplayClient;
+			// What names the window's objects to screen readers.
+			uint32			fAccessibleKey;
 };
 
 #endif // _WINDOW_H
