@@ -34,6 +34,9 @@ test_packages=(
   # the same on PipeWire; SoX's play reaches pipewire-pulse through its
   # pulse driver
   pipewire pipewire-pulse wireplumber pipewire-bin libsox-fmt-pulse
+  # a screen reader's view of the program: a session bus, AT-SPI's bus and
+  # registry, and pyatspi to read and drive it
+  dbus at-spi2-core python3-pyatspi
 )
 
 wanted=("${run_packages[@]}")

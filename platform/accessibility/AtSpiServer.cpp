@@ -139,9 +139,11 @@ PropertySignature(const AccessibleTree& tree, int32 object,
 			return "s";
 		if (name == "Id")
 			return "i";
-	} else if (interface == kAction && name == "nActions")
+	} else if (interface == kAction
+		&& (name == "NActions" || name == "nActions"))
 		return "i";
-	else if (interface == kSelection && name == "nSelectedChildren")
+	else if (interface == kSelection
+		&& (name == "NSelectedChildren" || name == "nSelectedChildren"))
 		return "i";
 	return nullptr;
 }
@@ -418,8 +420,8 @@ AtSpiServer::_HandleProperties(Reply& reply, const AccessibleTree& tree,
 		fDBus->dbus_message_iter_init_append(reply.message, &reply.iter);
 		static const char* const kNames[] = { "Name", "Description",
 			"Parent", "ChildCount", "Locale", "AccessibleId", "ToolkitName",
-			"Version", "AtspiVersion", "Id", "nActions",
-			"nSelectedChildren" };
+			"Version", "AtspiVersion", "Id", "NActions",
+			"NSelectedChildren" };
 		DBusMessageIter dictionary;
 		fDBus->dbus_message_iter_open_container(&reply.iter, DBUS_TYPE_ARRAY,
 			"{sv}", &dictionary);
@@ -496,7 +498,7 @@ AtSpiServer::_AppendProperty(DBusMessageIter* iter, const AccessibleTree& tree,
 		_AppendString(&variant, "2.1");
 	else if (name == "Id")
 		_AppendInt32(&variant, fId);
-	else if (name == "nActions")
+	else if (name == "NActions" || name == "nActions")
 		_AppendInt32(&variant, int32(node.actions.size()));
 	else {
 		int32 count = 0;
