@@ -333,6 +333,19 @@ AccessibleTree::Changes(const AccessibleTree& before,
 				after.Node(object).name));
 		}
 	}
+	// What an object gains is said while it still has the focus it may
+	// lose: a picked item is checked before its menu closes.
+	for (int32 object = 1; object < after.Count(); object++) {
+		if (isNewAndQuiet(object))
+			continue;
+		for (uint32 state : ChangedStates(statesBefore(object),
+				after.Node(object).states, true)) {
+			if ((state == kStateActive && IsWindow(after, object))
+				|| state == kStateFocused)
+				continue;
+			events.push_back(StateChanged(after.PathOf(object), state, true));
+		}
+	}
 	for (int32 object = 1; object < after.Count(); object++) {
 		if (isNewAndQuiet(object))
 			continue;
@@ -353,17 +366,6 @@ AccessibleTree::Changes(const AccessibleTree& before,
 				true));
 			events.push_back(WindowEvent(after.PathOf(object), "Activate",
 				after.Node(object).name));
-		}
-	}
-	for (int32 object = 1; object < after.Count(); object++) {
-		if (isNewAndQuiet(object))
-			continue;
-		for (uint32 state : ChangedStates(statesBefore(object),
-				after.Node(object).states, true)) {
-			if ((state == kStateActive && IsWindow(after, object))
-				|| state == kStateFocused)
-				continue;
-			events.push_back(StateChanged(after.PathOf(object), state, true));
 		}
 	}
 

@@ -80,8 +80,8 @@ public:
 
 	// The events that tell a screen reader how `before` became `after`, in
 	// the order it should hear them: what went away, what came, names,
-	// states lost, windows activated, states gained, selections, and the
-	// focus last.
+	// windows deactivated, states gained, states lost, windows activated,
+	// selections, and the focus last.
 	static std::vector<AccessibleEvent> Changes(const AccessibleTree& before,
 		const AccessibleTree& after);
 

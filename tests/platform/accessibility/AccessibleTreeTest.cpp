@@ -193,17 +193,17 @@ TEST(AccessibleTreeTest, ScreenReadersHearWhatChangedFocusLast)
 			"StateChanged:focused 0 " + P(kMain, 2),
 			"StateChanged:focused 1 " + P(kMain, 6) } },
 		{ "the menu opens on its first item", MainWindow(0), MainWindow(2), {
-			"StateChanged:focused 0 " + P(kMain, 2),
 			"StateChanged:showing 1 " + P(kMain, 3),
 			"StateChanged:selected 1 " + P(kMain, 4),
 			"StateChanged:showing 1 " + P(kMain, 4),
 			"StateChanged:showing 1 " + P(kMain, 5),
+			"StateChanged:focused 0 " + P(kMain, 2),
 			"SelectionChanged: 0 " + P(kMain, 3),
 			"StateChanged:focused 1 " + P(kMain, 4) } },
 		{ "the highlight moves down", MainWindow(2), MainWindow(3), {
+			"StateChanged:selected 1 " + P(kMain, 5),
 			"StateChanged:focused 0 " + P(kMain, 4),
 			"StateChanged:selected 0 " + P(kMain, 4),
-			"StateChanged:selected 1 " + P(kMain, 5),
 			"SelectionChanged: 0 " + P(kMain, 3),
 			"StateChanged:focused 1 " + P(kMain, 5) } },
 		{ "a pick renames the field", MainWindow(0), MainWindow(0, "Unity"), {
@@ -232,10 +232,10 @@ TEST(AccessibleTreeTest, AnAlertIsAnnouncedWhenItComesAndLetGoOfWhenItGoes)
 	std::vector<std::string> expected = {
 		"ChildrenChanged:add 1 /org/a11y/atspi/accessible/root " + P(kAlert, 0),
 		"Create: 0 " + P(kAlert, 0) + " Belvo",
-		"StateChanged:active 1 " + P(kAlert, 0),
-		"Activate: 0 " + P(kAlert, 0) + " Belvo",
 		"StateChanged:showing 1 " + P(kAlert, 0),
 		"StateChanged:visible 1 " + P(kAlert, 0),
+		"StateChanged:active 1 " + P(kAlert, 0),
+		"Activate: 0 " + P(kAlert, 0) + " Belvo",
 		"StateChanged:focused 1 " + P(kAlert, 2),
 	};
 	EXPECT_EQ(opened, expected);
