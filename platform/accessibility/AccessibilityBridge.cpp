@@ -46,6 +46,7 @@ struct BridgeState {
 	int wakeFd = -1;
 	std::string applicationName;
 	std::string toolkitVersion;
+	void (*waitForScreen)() = nullptr;
 	void (*askWindows)() = nullptr;
 };
 
@@ -266,6 +267,8 @@ void
 RunBridge(BridgeState* state)
 {
 	pthread_setname_np(pthread_self(), "belvo-a11y");
+	if (state->waitForScreen != nullptr)
+		state->waitForScreen();
 	std::string session = SessionBusAddress();
 	const char* given = getenv("AT_SPI_BUS_ADDRESS");
 	const DBusLibrary* dbus = nullptr;
@@ -302,7 +305,8 @@ LoadDBusLibrary()
 
 void
 AccessibilityBridge::Start(const std::string& applicationName,
-	const std::string& toolkitVersion, void (*askWindows)())
+	const std::string& toolkitVersion, void (*waitForScreen)(),
+	void (*askWindows)())
 {
 	std::call_once(sStarted, [&] {
 		const char* off = getenv("NO_AT_BRIDGE");
@@ -315,6 +319,7 @@ AccessibilityBridge::Start(const std::string& applicationName,
 		state->wakeFd = wakeFd;
 		state->applicationName = applicationName;
 		state->toolkitVersion = toolkitVersion;
+		state->waitForScreen = waitForScreen;
 		state->askWindows = askWindows;
 		sState = state;
 		sListening = true;

@@ -24,6 +24,7 @@
 #include <View.h>
 #include <Window.h>
 #include <private/AccessibilityBridge.h>
+#include <private/Display.h>
 #include <private/MenuWindow.h>
 #include <private/WindowPrivate.h>
 #include <private/WindowRegistry.h>
@@ -415,6 +416,10 @@ AccessibleViews::StartListening()
 	if (!name.empty())
 		name[0] = char(toupper((unsigned char)name[0]));
 	AccessibilityBridge::Start(name, BELVO_KITS_VERSION, [] {
+		// The first frame goes out before the bridge does anything.
+		if (Display* display = Display::Default())
+			display->Sync();
+	}, [] {
 		for (const BMessenger& window : WindowRegistry::Windows())
 			window.SendMessage(kMsgAccessiblePublish);
 	});

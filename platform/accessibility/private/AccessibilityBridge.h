@@ -34,11 +34,15 @@ class AccessibilityBridge {
 public:
 	// Starts the accessibility thread, once per process; the application
 	// is called `applicationName` on the bus, and `toolkitVersion` is what
-	// the kits say their version is. Once it is on the bus, the thread
-	// calls `askWindows`, which asks every window to publish its snapshot
-	// (and must only post). Returns at once.
+	// the kits say their version is. Before anything else the thread calls
+	// `waitForScreen`, which returns once what the windows have asked of the
+	// screen is done, so that the bridge's start-up never competes with the
+	// first frame; once on the bus, it calls `askWindows`, which asks every
+	// window to publish its snapshot (and must only post). Either may be
+	// null. Returns at once.
 	static void Start(const std::string& applicationName,
-		const std::string& toolkitVersion, void (*askWindows)());
+		const std::string& toolkitVersion, void (*waitForScreen)(),
+		void (*askWindows)());
 	// Whether windows should publish their snapshots: from Start() until
 	// the thread has given up (no bus) or lost its bus.
 	static bool IsListening();

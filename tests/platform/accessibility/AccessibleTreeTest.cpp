@@ -263,7 +263,8 @@ TEST(AccessibilityBridgeTest, WithoutABusItGivesUpAndTakesNoMore)
 	unsetenv("NO_AT_BRIDGE");
 	bool askedWindows = false;
 	static bool* sAsked = &askedWindows;
-	AccessibilityBridge::Start("Belvo", "0", [] { *sAsked = true; });
+	AccessibilityBridge::Start("Belvo", "0", nullptr,
+		[] { *sAsked = true; });
 	std::thread window([] {
 		for (int i = 0; i < 2000 && AccessibilityBridge::IsListening(); i++) {
 			AccessibilityBridge::Publish(MainWindow(i % 2), nullptr);
