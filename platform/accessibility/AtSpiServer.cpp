@@ -267,7 +267,17 @@ AtSpiServer::Handle(DBusMessage* message, const AccessibleTree& tree,
 			&& strcmp(member, "GetItems") == 0
 			&& fDBus->dbus_message_has_signature(message, ""))
 			_GetItems(reply, tree);
-		else
+		else if ((interface == nullptr || strcmp(interface, kIntrospectable)
+				== 0) && strcmp(member, "Introspect") == 0
+			&& fDBus->dbus_message_has_signature(message, "")) {
+			reply.message = fDBus->dbus_message_new_method_return(message);
+			if (reply.message != nullptr) {
+				fDBus->dbus_message_iter_init_append(reply.message,
+					&reply.iter);
+				_AppendString(&reply.iter, std::string(
+					"<node><interface name=\"") + kCache + "\"/></node>");
+			}
+		} else
 			reply.Fail(kUnknownMethod, "no such method");
 	} else {
 		int32 object = tree.Find(path);

@@ -195,10 +195,13 @@ BWindow::Show()
 		if (display != nullptr)
 			display->ShowWindow(fDisplayId, true);
 		fThreadName = "w>" + fTitle;
-		Run();
 		// Screen readers hear of the program once its first window is
-		// up, on a thread of their own: nothing here waits for them.
-		if (be_app != nullptr && fType != BPrivate::kPopUpMenuWindow)
+		// up, on a thread of their own: nothing here waits for them. Asked
+		// before Run(), after which the window may already be gone.
+		bool listen = be_app != nullptr
+			&& fType != BPrivate::kPopUpMenuWindow;
+		Run();
+		if (listen)
 			BPrivate::AccessibleViews::StartListening();
 		return;
 	}
