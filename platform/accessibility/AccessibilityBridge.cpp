@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -41,8 +42,12 @@ struct Published {
 // finds it still there.
 struct BridgeState {
 	std::mutex lock;
+	std::condition_variable ended;
 	std::map<uint32, Published> windows;
 	bool changed = false;
+	bool stopping = false;
+	bool running = true;
+	std::thread thread;
 	int wakeFd = -1;
 	std::string applicationName;
 	std::string toolkitVersion;
@@ -178,6 +183,13 @@ AccessibilityBusAddress(const DBusLibrary* dbus, const std::string& session)
 	return address;
 }
 
+bool
+IsStopping(BridgeState* state)
+{
+	std::lock_guard<std::mutex> guard(state->lock);
+	return state->stopping;
+}
+
 // The snapshots as they are now, and whether any changed since last asked.
 std::vector<std::shared_ptr<const AccessibleSnapshot>>
 TakeSnapshots(BridgeState* state, bool* changed)
@@ -223,7 +235,7 @@ Serve(BridgeState* state, const DBusLibrary* dbus, DBusConnection* connection,
 		return;
 	dbus->dbus_connection_flush(connection);
 	// Windows that had nothing to say since they were shown say it now.
-	if (state->askWindows != nullptr)
+	if (state->askWindows != nullptr && !IsStopping(state))
 		state->askWindows();
 
 	while (dbus->dbus_connection_get_is_connected(connection)) {
@@ -246,6 +258,8 @@ Serve(BridgeState* state, const DBusLibrary* dbus, DBusConnection* connection,
 			if (read(state->wakeFd, &count, sizeof(count)) < 0) {
 				// Already emptied: nothing to do.
 			}
+			if (IsStopping(state))
+				return;
 			std::vector<std::shared_ptr<const AccessibleSnapshot>> snapshots
 				= TakeSnapshots(state, &changed);
 			if (changed) {
@@ -274,11 +288,11 @@ RunBridge(BridgeState* state)
 	const DBusLibrary* dbus = nullptr;
 	if ((given != nullptr && given[0] != '\0') || !session.empty())
 		dbus = LoadDBusLibrary();
-	std::string address = dbus != nullptr
+	std::string address = dbus != nullptr && !IsStopping(state)
 		? AccessibilityBusAddress(dbus, session) : std::string();
 	std::string uniqueName;
-	DBusConnection* connection = address.empty() ? nullptr
-		: Connect(dbus, address, &uniqueName);
+	DBusConnection* connection = address.empty() || IsStopping(state)
+		? nullptr : Connect(dbus, address, &uniqueName);
 	if (connection != nullptr) {
 		Serve(state, dbus, connection, uniqueName);
 		dbus->dbus_connection_close(connection);
@@ -289,6 +303,8 @@ RunBridge(BridgeState* state)
 	sListening = false;
 	std::lock_guard<std::mutex> guard(state->lock);
 	state->windows.clear();
+	state->running = false;
+	state->ended.notify_all();
 }
 
 } // namespace
@@ -324,9 +340,11 @@ AccessibilityBridge::Start(const std::string& applicationName,
 		sState = state;
 		sListening = true;
 		try {
-			std::thread(RunBridge, state).detach();
+			std::lock_guard<std::mutex> guard(state->lock);
+			state->thread = std::thread(RunBridge, state);
 		} catch (const std::system_error&) {
 			sListening = false;
+			state->running = false;
 		}
 	});
 }
@@ -381,6 +399,31 @@ AccessibilityBridge::Withdraw(uint32 window)
 	if (write(state->wakeFd, &one, sizeof(one)) < 0) {
 		// As above.
 	}
+}
+
+void
+AccessibilityBridge::Stop()
+{
+	BridgeState* state = sState;
+	if (state == nullptr)
+		return;
+	sListening = false;
+	std::unique_lock<std::mutex> guard(state->lock);
+	state->stopping = true;
+	uint64_t one = 1;
+	if (write(state->wakeFd, &one, sizeof(one)) < 0) {
+		// As above.
+	}
+	bool ended = state->ended.wait_for(guard, std::chrono::milliseconds(200),
+		[state] { return !state->running; });
+	std::thread thread = std::move(state->thread);
+	guard.unlock();
+	// A thread held up by a bus that does not answer is left to the end
+	// of the process.
+	if (ended && thread.joinable())
+		thread.join();
+	else if (thread.joinable())
+		thread.detach();
 }
 
 } // namespace BPrivate

@@ -56,6 +56,11 @@ public:
 		std::shared_ptr<AccessibleActionSink> sink);
 	// The window is gone: its objects leave the tree.
 	static void Withdraw(uint32 window);
+
+	// The program is ending: the thread leaves the bus and ends, waited for
+	// a moment (it may be in the middle of a call to a bus that is slow to
+	// answer, which it then leaves to the process's end).
+	static void Stop();
 };
 
 } // namespace BPrivate
