@@ -110,7 +110,8 @@ Display::_StartWith(std::unique_ptr<DisplayBackend> backend,
 		bool success = display->fBackend->Open(&openError);
 		if (success) {
 			display->fScreenFrame = display->fBackend->ScreenFrame();
-			display->fScale = display->fBackend->DesktopScale();
+			display->fScaleUnits
+				= PixelScale(display->fBackend->DesktopScale()).Units();
 		}
 		{
 			std::lock_guard<std::mutex> lock(opened->lock);
@@ -532,12 +533,13 @@ Display::DefaultScreenFrame()
 	if (display == nullptr)
 		return FallbackScreenFrame();
 	BRect frame = display->ScreenFrame();
-	int32 scale = display->Scale();
-	if (scale <= 1)
+	PixelScale scale = display->Scale();
+	if (scale == PixelScale())
 		return frame;
-	return BRect(std::floor(frame.left / scale), std::floor(frame.top / scale),
-		std::floor((frame.right + 1) / scale) - 1,
-		std::floor((frame.bottom + 1) / scale) - 1);
+	return BRect(scale.PixelAt(int32(frame.left)),
+		scale.PixelAt(int32(frame.top)),
+		scale.PixelAt(int32(frame.right) + 1) - 1,
+		scale.PixelAt(int32(frame.bottom) + 1) - 1);
 }
 
 } // namespace BPrivate

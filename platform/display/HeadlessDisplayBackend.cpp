@@ -402,11 +402,12 @@ Sync()
 }
 
 void
-SetScale(int32 scale)
+SetScale(PixelScale scale)
 {
-	if (Display* display = Display::Default())
-		display->OverrideScale(std::max<int32>(1, std::min(scale,
-			kMaxDesktopScale)));
+	if (Display* display = Display::Default()) {
+		display->OverrideScale(PixelScale::FromUnits(std::min(scale.Units(),
+			kMaxDesktopScale * PixelScale::kUnit)));
+	}
 }
 
 } // namespace Headless

@@ -77,18 +77,61 @@ FloorMod(int64 value, int64 divisor)
 	return remainder < 0 ? remainder + divisor : remainder;
 }
 
+// At a fractional scale the bitmap's pixels are one or two canvas pixels
+// wide, so each canvas pixel is traced back to the kits' pixel it belongs
+// to, and that one to the bitmap's: the copy starts at the kits' pixel
+// whose device pixels begin at the origin.
+void
+TileFractional(Canvas& canvas, const ClipBox& area, const BBitmap& bitmap,
+	int32 originX, int32 originY, uint32 options, PixelScale scale)
+{
+	const int64 width = bitmap.Bounds().IntegerWidth() + 1;
+	const int64 height = bitmap.Bounds().IntegerHeight() + 1;
+	const bool tileX = (options & B_TILE_BITMAP_X) != 0;
+	const bool tileY = (options & B_TILE_BITMAP_Y) != 0;
+	const uint8* bits = static_cast<const uint8*>(bitmap.Bits());
+	const int32 bytesPerRow = bitmap.BytesPerRow();
+	const color_space space = bitmap.ColorSpace();
+	const int64 firstX = scale.PixelAt(originX);
+	const int64 firstY = scale.PixelAt(originY);
+
+	int64 left = area.left;
+	int64 right = area.right;
+	if (!tileX) {
+		left = std::max(left, int64(scale.Start(firstX)));
+		right = std::min(right, int64(scale.Start(firstX + width)) - 1);
+		if (left > right)
+			return;
+	}
+	for (int32 y = area.top; y <= area.bottom; y++) {
+		int64 bitmapY = scale.PixelAt(y) - firstY;
+		if (tileY)
+			bitmapY = FloorMod(bitmapY, height);
+		else if (bitmapY < 0 || bitmapY >= height)
+			continue;
+		const uint8* row = bits + bitmapY * bytesPerRow;
+		uint32* target = canvas.Row(y);
+		for (int64 x = left; x <= right; x++) {
+			int64 bitmapX = scale.PixelAt(int32(x)) - firstX;
+			if (tileX)
+				bitmapX = FloorMod(bitmapX, width);
+			PaintSpan(target + x, row, space, int32(bitmapX), 1);
+		}
+	}
+}
+
 } // namespace
 
 void
 DrawBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
-	int32 destX, int32 destY, int32 scale)
+	int32 destX, int32 destY, PixelScale scale)
 {
 	TileBitmap(canvas, clip, bitmap, destX, destY, 0, scale);
 }
 
 void
 TileBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
-	int32 originX, int32 originY, uint32 options, int32 scale)
+	int32 originX, int32 originY, uint32 options, PixelScale pixelScale)
 {
 	if (!bitmap.IsValid() || canvas.pixels == nullptr || canvas.width <= 0
 		|| canvas.height <= 0 || canvas.stride < canvas.width) {
@@ -98,8 +141,13 @@ TileBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
 	if (area.IsEmpty())
 		return;
 
+	if (!pixelScale.IsWhole()) {
+		TileFractional(canvas, area, bitmap, originX, originY, options,
+			pixelScale);
+		return;
+	}
 	// In canvas pixels: each of the bitmap's is `scale` of them across.
-	scale = std::max<int32>(1, scale);
+	const int32 scale = pixelScale.Ceiling();
 	const int64 width = (bitmap.Bounds().IntegerWidth() + 1) * int64(scale);
 	const int64 height = (bitmap.Bounds().IntegerHeight() + 1)
 		* int64(scale);

@@ -23,7 +23,7 @@ namespace {
 // samples.
 uint32
 EllipseCoverage(double x, double y, double cx, double cy, double rx,
-	double ry, int32 rim)
+	double ry, double rim)
 {
 	int inside = 0;
 	for (int sy = 0; sy < 4; sy++) {
@@ -48,13 +48,13 @@ EllipseCoverage(double x, double y, double cx, double cy, double rx,
 } // namespace
 
 Painter::Painter(Canvas& canvas, const ClipBox& clip, int32 originX,
-	int32 originY, int32 scale)
+	int32 originY, PixelScale scale)
 	:
 	fCanvas(canvas),
 	fClip(clip.Intersect(canvas.Bounds())),
 	fOriginX(originX),
 	fOriginY(originY),
-	fScale(std::max<int32>(1, scale)),
+	fScale(scale),
 	fValid(canvas.pixels != nullptr && !fClip.IsEmpty())
 {
 }
@@ -73,8 +73,7 @@ Painter::Plot(int32 x, int32 y, const pattern& fill)
 {
 	if (!fValid || !fClip.Contains(x, y))
 		return;
-	// The clip keeps (x, y) on the canvas, so dividing rounds down.
-	int32 cellX = x / fScale, cellY = y / fScale;
+	int32 cellX = fScale.PixelAt(x), cellY = fScale.PixelAt(y);
 	bool high = (fill.data[cellY & 7] & (0x80 >> (cellX & 7))) != 0;
 	if (!high && fDrawingMode == B_OP_OVER)
 		return;
@@ -132,7 +131,7 @@ Painter::StrokeLine(BPoint from, BPoint to, const pattern& fill)
 	if (steps > 65536)
 		return;
 	for (;;) {
-		if (fScale == 1)
+		if (_Unscaled())
 			Plot(x0, y0, fill);
 		else
 			FillBox(DeviceBox(ClipBox{ x0, y0, x0, y0 }), fill);
@@ -188,8 +187,9 @@ Painter::FillTriangle(BPoint a, BPoint b, BPoint c, const pattern& fill)
 	// Scaled, the pixels are still chosen so, each then filled as its
 	// square of device pixels (as a line's are); those the clip holds any
 	// device pixel of are looked at.
-	ClipBox clip = fScale == 1 ? fClip : ClipBox{ fClip.left / fScale,
-		fClip.top / fScale, fClip.right / fScale, fClip.bottom / fScale };
+	ClipBox clip = _Unscaled() ? fClip : ClipBox{ fScale.PixelAt(fClip.left),
+		fScale.PixelAt(fClip.top), fScale.PixelAt(fClip.right),
+		fScale.PixelAt(fClip.bottom) };
 	ClipBox box = ClipBox{
 		int32(std::max<double>(std::floor(std::min({ ax, bx, cx })), -1e6)),
 		int32(std::max<double>(std::floor(std::min({ ay, by, cy })), -1e6)),
@@ -212,7 +212,7 @@ Painter::FillTriangle(BPoint a, BPoint b, BPoint c, const pattern& fill)
 			}
 			if (w0 < -epsilon || w1 < -epsilon || w2 < -epsilon)
 				continue;
-			if (fScale == 1)
+			if (_Unscaled())
 				Plot(x, y, fill);
 			else
 				FillBox(DeviceBox(ClipBox{ x, y, x, y }), fill);
@@ -243,12 +243,13 @@ Painter::_PaintEllipse(BRect rect, bool rimOnly)
 	double top = CanvasY(rect.top) - 0.5;
 	double right = CanvasX(rect.right) + 0.5;
 	double bottom = CanvasY(rect.bottom) + 0.5;
-	if (fScale > 1) {
-		// Pixel edges, to the edges of their squares of device pixels.
-		left = (left + 0.5) * fScale - 0.5;
-		top = (top + 0.5) * fScale - 0.5;
-		right = (right + 0.5) * fScale - 0.5;
-		bottom = (bottom + 0.5) * fScale - 0.5;
+	const double factor = fScale.Factor();
+	if (!_Unscaled()) {
+		// Pixel edges, to the same edges on the device.
+		left = (left + 0.5) * factor - 0.5;
+		top = (top + 0.5) * factor - 0.5;
+		right = (right + 0.5) * factor - 0.5;
+		bottom = (bottom + 0.5) * factor - 0.5;
 	}
 	double cx = (left + right) / 2, cy = (top + bottom) / 2;
 	double rx = (right - left) / 2, ry = (bottom - top) / 2;
@@ -261,7 +262,7 @@ Painter::_PaintEllipse(BRect rect, bool rimOnly)
 		uint32* row = fCanvas.Row(y);
 		for (int32 x = box.left; x <= box.right; x++) {
 			uint32 coverage = EllipseCoverage(x, y, cx, cy, rx, ry,
-				rimOnly ? fScale : 0);
+				rimOnly ? factor : 0);
 			if (coverage > 0)
 				row[x] = BlendPixel(row[x], fHighColor, coverage);
 		}
@@ -276,20 +277,31 @@ Painter::DrawString(const BFont& font, const char* string, int32 length,
 		return 0;
 	if (!fValid)
 		return font.StringWidth(string, length);
-	if (fScale == 1) {
+	if (_Unscaled()) {
 		return BPrivate::DrawString(fCanvas, fClip, font, string, length,
 			CanvasX(where.x), CanvasY(where.y), fHighColor);
 	}
 	// FreeType renders the text at the device's size, hinted there, rather
 	// than blowing the small size up. The pen starts on the left edge of
-	// its pixel's square, and the baseline row (the one capitals stand on)
-	// is the square's bottom row. The pen moves by the unscaled text's
+	// its pixel's device pixels, and the baseline row (the one capitals
+	// stand on) is their bottom row. The pen moves by the unscaled text's
 	// width, so that what follows lands where it does at scale 1.
+	const float factor = float(fScale.Factor());
 	BFont scaled(font);
-	scaled.SetSize(font.Size() * fScale);
-	BPrivate::DrawString(fCanvas, fClip, scaled, string, length,
-		CanvasX(where.x) * fScale, (CanvasY(where.y) + 1) * fScale - 1,
-		fHighColor);
+	scaled.SetSize(font.Size() * factor);
+	float baseline;
+	if (fScale.IsWhole())
+		baseline = (CanvasY(where.y) + 1) * factor - 1;
+	else
+		baseline = float(fScale.Start(int64(PixelOf(CanvasY(where.y))) + 1) - 1);
+	float penX = CanvasX(where.x) * factor;
+	if (!fScale.IsWhole()) {
+		int32 pixel = PixelOf(CanvasX(where.x));
+		penX = float(fScale.Start(pixel))
+			+ (CanvasX(where.x) - float(pixel)) * factor;
+	}
+	BPrivate::DrawString(fCanvas, fClip, scaled, string, length, penX,
+		baseline, fHighColor);
 	return font.StringWidth(string, length);
 }
 

@@ -37,7 +37,7 @@ public:
 		BRect visible = view->_VisibleInWindow();
 		if (!visible.IsValid())
 			return;
-		int32 scale = fWindow->_Scale();
+		PixelScale scale = fWindow->_Scale();
 		ClipBox clip = ScaledBox(ClipBox{ int32(visible.left),
 			int32(visible.top), int32(visible.right), int32(visible.bottom) },
 			scale);
@@ -359,7 +359,8 @@ void
 BView::_DrawUpdate(BPrivate::Canvas& canvas, const ClipBox& box, BRect frame)
 {
 	// `box` is in the canvas's pixels, `frame` in the view's own terms.
-	int32 scale = fWindow != nullptr ? fWindow->_Scale() : 1;
+	BPrivate::PixelScale scale = fWindow != nullptr
+		? fWindow->_Scale() : BPrivate::PixelScale();
 	BPrivate::Painter background(canvas, box);
 	if (!IsTransparent(fViewColor)) {
 		background.SetHighColor(fViewColor);
@@ -379,14 +380,14 @@ BView::_DrawUpdate(BPrivate::Canvas& canvas, const ClipBox& box, BRect frame)
 			originY += int32(frame.Height() - size.Height());
 		else if (vertical == B_FOLLOW_V_CENTER)
 			originY += int32((frame.Height() - size.Height()) / 2);
-		BPrivate::TileBitmap(canvas, box, *fViewBitmap, originX * scale,
-			originY * scale, fViewBitmapOptions, scale);
+		BPrivate::TileBitmap(canvas, box, *fViewBitmap, scale.Start(originX),
+			scale.Start(originY), fViewBitmapOptions, scale);
 	}
 	if ((fFlags & B_WILL_DRAW) != 0) {
-		// The canvas's pixels are not negative: dividing rounds down.
-		BRect updateRect(box.left / scale - frame.left,
-			box.top / scale - frame.top, box.right / scale - frame.left,
-			box.bottom / scale - frame.top);
+		BRect updateRect(scale.PixelAt(box.left) - frame.left,
+			scale.PixelAt(box.top) - frame.top,
+			scale.PixelAt(box.right) - frame.left,
+			scale.PixelAt(box.bottom) - frame.top);
 		Draw(updateRect);
 	}
 }

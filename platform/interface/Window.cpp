@@ -56,6 +56,20 @@ const bool sStartupFontsAsked
 
 } // namespace
 
+namespace {
+
+// Where a screen coordinate of the kits' falls on the device: times a whole
+// scale, or on the first device pixel of its pixel at a fractional one.
+float
+DeviceCoordinate(float coordinate, BPrivate::PixelScale scale)
+{
+	if (scale.IsWhole())
+		return coordinate * scale.Ceiling();
+	return scale.Start(int32(std::floor(coordinate)));
+}
+
+} // namespace
+
 BWindow::BWindow(BRect frame, const char* title, window_type type,
 	uint32 flags, uint32 workspace)
 	:
@@ -74,7 +88,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fShowLevel(1),
 	fShownOnce(false),
 	fActive(false),
-	fScale(1),
+	fScaleUnits(BPrivate::PixelScale::kUnit),
 	fSurface(new BPrivate::WindowSurface),
 	fDisplayId(0),
 	fAccessibleKey(BPrivate::AccessibilityBridge::NewWindowKey())
@@ -93,7 +107,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	}
 	// The window's pixels are the device's: the frame times the scale.
 	if (display != nullptr)
-		fScale = std::max<int32>(1, display->Scale());
+		fScaleUnits = display->Scale().Units();
 
 	// Keep the pixel buffer within reason whatever frame we are handed.
 	if (!std::isfinite(fFrame.left) || !std::isfinite(fFrame.top)
@@ -101,12 +115,16 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 		|| !fFrame.IsValid())
 		fFrame = BRect(0, 0, 0, 0);
 	const int32 kMaxSide = 8192;
-	fFrame.right = std::min(fFrame.right, fFrame.left + kMaxSide / fScale - 1);
+	const BPrivate::PixelScale scale = _Scale();
+	fFrame.right = std::min(fFrame.right,
+		fFrame.left + kMaxSide / scale.Ceiling() - 1);
 	fFrame.bottom = std::min(fFrame.bottom,
-		fFrame.top + kMaxSide / fScale - 1);
+		fFrame.top + kMaxSide / scale.Ceiling() - 1);
 
-	int32 width = (int32(fFrame.Width()) + 1) * fScale;
-	int32 height = (int32(fFrame.Height()) + 1) * fScale;
+	// At a fractional scale the size is rounded to whole device pixels,
+	// halves away from zero, as compositors expect of a window's buffer.
+	int32 width = scale.Length(int32(fFrame.Width()) + 1);
+	int32 height = scale.Length(int32(fFrame.Height()) + 1);
 	fSurface->pixels.assign(size_t(width) * height, 0xffd8d8d8u);
 	fSurface->canvas.pixels = fSurface->pixels.data();
 	fSurface->canvas.width = width;
@@ -120,10 +138,10 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	if (display != nullptr) {
 		BPrivate::WindowSpec spec;
 		spec.frame = fFrame;
-		if (fScale > 1) {
-			spec.frame = BRect(fFrame.left * fScale, fFrame.top * fScale,
-				fFrame.left * fScale + width - 1,
-				fFrame.top * fScale + height - 1);
+		if (scale != BPrivate::PixelScale()) {
+			float left = DeviceCoordinate(fFrame.left, scale);
+			float top = DeviceCoordinate(fFrame.top, scale);
+			spec.frame = BRect(left, top, left + width - 1, top + height - 1);
 		}
 		spec.title = fTitle;
 		spec.resizable = (flags & B_NOT_RESIZABLE) == 0
@@ -142,7 +160,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 				spec.title[0] = char(toupper((unsigned char)spec.title[0]));
 		}
 		fDisplayClient = std::make_shared<BPrivate::WindowDisplayClient>(
-			this, fScale);
+			this, scale);
 		fDisplayId = display->CreateWindow(spec, fDisplayClient);
 		if (!spec.popup)
 			_SetApplicationIcon();
@@ -167,6 +185,12 @@ BWindow::~BWindow()
 	delete root;
 
 	BPrivate::WindowRegistry::Remove(this);
+}
+
+BPrivate::PixelScale
+BWindow::_Scale() const
+{
+	return BPrivate::PixelScale::FromUnits(fScaleUnits);
 }
 
 // The display, while the window has a place on it.
@@ -339,7 +363,8 @@ BWindow::MoveTo(float x, float y)
 {
 	fFrame.OffsetTo(x, y);
 	if (BPrivate::Display* display = _Display())
-		display->MoveWindow(fDisplayId, int32(x * fScale), int32(y * fScale));
+		display->MoveWindow(fDisplayId, int32(DeviceCoordinate(x, _Scale())),
+			int32(DeviceCoordinate(y, _Scale())));
 }
 
 void

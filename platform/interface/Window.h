@@ -42,6 +42,7 @@ namespace BPrivate {
 struct Canvas;
 struct ClipBox;
 class Display;
+class PixelScale;
 class WindowDisplayClient;
 struct WindowSurface;
 class ViewPainter;
@@ -135,7 +136,8 @@ private:
 								BPrivate::ClipBox* limit,
 								bool* inUpdate) const;
 			// Device pixels to one of the window's on each side.
-			int32			_Scale() const { return fScale; }
+			// How large the window's pixel is on the device.
+			BPrivate::PixelScale _Scale() const;
 			void			_SetFocus(BView* view) { fFocus = view; }
 			// The view that gets the pointer's events until the buttons
 			// are released.
@@ -165,7 +167,7 @@ private:
 			int32			fShowLevel;
 			bool			fShownOnce;
 			bool			fActive;
-			int32			fScale;
+			int32			fScaleUnits;
 
 			std::unique_ptr<BPrivate::WindowSurface> fSurface;
 

@@ -42,15 +42,18 @@ BWindow::SetIcon(const BBitmap* icon)
 	if (icon == nullptr || !icon->IsValid() || display == nullptr)
 		return;
 	BRect bounds = icon->Bounds();
-	int32 width = (int32(bounds.Width()) + 1) * fScale;
-	int32 height = (int32(bounds.Height()) + 1) * fScale;
+	// Window managers take icons of whole sizes: at a fractional scale the
+	// icon is blown up by the next whole factor.
+	int32 scale = _Scale().Ceiling();
+	int32 width = (int32(bounds.Width()) + 1) * scale;
+	int32 height = (int32(bounds.Height()) + 1) * scale;
 	std::vector<uint32> pixels(size_t(width) * height, 0);
 	BPrivate::Canvas canvas;
 	canvas.pixels = pixels.data();
 	canvas.width = width;
 	canvas.height = height;
 	canvas.stride = width;
-	BPrivate::DrawBitmap(canvas, canvas.Bounds(), *icon, 0, 0, fScale);
+	BPrivate::DrawBitmap(canvas, canvas.Bounds(), *icon, 0, 0, scale);
 	// What the painter left untouched stays transparent (alpha 0).
 	display->SetIcon(fDisplayId, std::move(pixels), width, height);
 }

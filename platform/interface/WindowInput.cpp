@@ -46,7 +46,7 @@ CollectNavigable(BView* view, std::vector<BView*>* list)
 
 namespace BPrivate {
 
-WindowDisplayClient::WindowDisplayClient(BWindow* window, int32 scale)
+WindowDisplayClient::WindowDisplayClient(BWindow* window, PixelScale scale)
 	:
 	fWindow(nullptr, window),
 	fScale(scale)
@@ -57,16 +57,22 @@ void
 WindowDisplayClient::DisplayEventArrived(const DisplayEvent& displayEvent)
 {
 	DisplayEvent event = displayEvent;
-	if (fScale > 1) {
+	if (fScale.IsWhole() && fScale != PixelScale()) {
+		int32 scale = fScale.Ceiling();
 		if (event.type == DisplayEvent::kFrameMoved) {
-			event.x /= fScale;
-			event.y /= fScale;
+			event.x /= scale;
+			event.y /= scale;
 		} else {
 			// The pointer is on the window's pixel whose square of device
 			// pixels holds it.
-			event.x = std::floor(event.x / fScale);
-			event.y = std::floor(event.y / fScale);
+			event.x = std::floor(event.x / scale);
+			event.y = std::floor(event.y / scale);
 		}
+	} else if (!fScale.IsWhole()) {
+		// On the window's pixel whose device pixels hold it (a frame, on
+		// the pixel its corner's device pixel belongs to).
+		event.x = fScale.PixelAt(int32(std::floor(event.x)));
+		event.y = fScale.PixelAt(int32(std::floor(event.y)));
 	}
 	BMessage message;
 	switch (event.type) {

@@ -32,12 +32,45 @@ Touches(const BPrivate::ClipBox& a, const BPrivate::ClipBox& b)
 		&& a.top <= b.bottom + 1 && b.top <= a.bottom + 1;
 }
 
+// At a fractional scale the window's buffer is its size times the scale
+// rounded (131 pixels at 1.5 are 197 device pixels), while its last pixel
+// ends a little before that (at 196): the device pixels past it show that
+// last pixel again. Returns the box with them, where it reaches them.
+BPrivate::ClipBox
+FillPastTheLastPixel(BPrivate::Canvas& canvas, BPrivate::PixelScale scale,
+	int32 width, int32 height, BPrivate::ClipBox box)
+{
+	const int32 drawnWidth = std::min(canvas.width, scale.Start(width));
+	const int32 drawnHeight = std::min(canvas.height, scale.Start(height));
+	if (drawnWidth < canvas.width && box.right >= drawnWidth - 1
+		&& drawnWidth > 0) {
+		for (int32 y = std::max(box.top, 0);
+				y <= std::min(box.bottom, canvas.height - 1); y++) {
+			uint32* row = canvas.Row(y);
+			std::fill(row + drawnWidth, row + canvas.width,
+				row[drawnWidth - 1]);
+		}
+		box.right = canvas.width - 1;
+	}
+	if (drawnHeight < canvas.height && box.bottom >= drawnHeight - 1
+		&& drawnHeight > 0) {
+		const uint32* last = canvas.Row(drawnHeight - 1);
+		int32 left = std::max(box.left, 0);
+		int32 right = std::min(box.right, canvas.width - 1);
+		for (int32 y = drawnHeight; y < canvas.height; y++) {
+			std::copy(last + left, last + right + 1, canvas.Row(y) + left);
+		}
+		box.bottom = canvas.height - 1;
+	}
+	return box;
+}
+
 } // namespace
 
 void
 BWindow::_Invalidate(const BPrivate::ClipBox& box)
 {
-	BPrivate::ClipBox clipped = BPrivate::ScaledBox(box, fScale).Intersect(
+	BPrivate::ClipBox clipped = BPrivate::ScaledBox(box, _Scale()).Intersect(
 		fSurface->canvas.Bounds());
 	if (clipped.IsEmpty())
 		return;
@@ -98,7 +131,7 @@ BWindow::_DrawTree(BView* view, BPoint origin, const BPrivate::ClipBox& clip,
 		return;
 	BRect frame = view->Frame().OffsetByCopy(origin);
 	BPrivate::ClipBox viewBox = BPrivate::ScaledBox(BPrivate::PixelBoxOf(frame),
-		fScale).Intersect(clip);
+		_Scale()).Intersect(clip);
 	BPrivate::ClipBox box = viewBox.Intersect(update);
 	if (box.IsEmpty())
 		return;
@@ -131,8 +164,13 @@ BWindow::_DrawingArea(BPrivate::Canvas* canvas, BPrivate::ClipBox* limit,
 void
 BWindow::_Present(const BPrivate::ClipBox& box)
 {
+	BPrivate::ClipBox shown = box;
+	if (!_Scale().IsWhole()) {
+		shown = FillPastTheLastPixel(fSurface->canvas, _Scale(),
+			int32(fFrame.Width()) + 1, int32(fFrame.Height()) + 1, box);
+	}
 	if (BPrivate::Display* display = _Display())
-		display->Present(fDisplayId, fSurface->canvas, box);
+		display->Present(fDisplayId, fSurface->canvas, shown);
 }
 
 void

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include <GraphicsDefs.h>
 #include <Rect.h>
@@ -58,21 +59,88 @@ PixelBoxOf(const BRect& rect)
 		PixelOf(rect.bottom) };
 }
 
-// The device pixels that a box of the kits' pixels covers at `scale`
-// (device pixels to the kits' one on each side). Held well inside int32,
-// so that the coordinates of far-off drawing cannot overflow.
+// How large the kits' pixel is on the device, on each side: a whole factor
+// (at 2 each is a square of 2 x 2 device pixels), or a fractional one in
+// 120ths, the unit compositors announce it in (180 is 1.5). The kits' pixel
+// x covers the device pixels Start(x) to Start(x + 1) - 1, where Start(x)
+// is x times the scale rounded down: at 1.5 the kits' pixels are alternately
+// one and two device pixels wide, so a line one pixel wide stays solid
+// instead of being blended into its neighbours. Whole scales give exactly
+// the squares they always did.
+class PixelScale {
+public:
+	static const int32 kUnit = 120;
+	static const int32 kMost = 8;
+
+	// Implicitly from a whole factor; below 1 counts as 1.
+	constexpr PixelScale(int32 whole = 1)
+		:
+		fUnits(std::min(std::max<int32>(whole, 1), kMost) * kUnit)
+	{
+	}
+	static constexpr PixelScale FromUnits(int32 units)
+	{
+		PixelScale scale;
+		scale.fUnits = std::min(std::max(units, kUnit), kMost * kUnit);
+		return scale;
+	}
+
+	int32 Units() const { return fUnits; }
+	bool IsWhole() const { return fUnits % kUnit == 0; }
+	// The factor rounded up: what a client without fractional scales draws
+	// at.
+	int32 Ceiling() const { return (fUnits + kUnit - 1) / kUnit; }
+	double Factor() const { return fUnits / double(kUnit); }
+
+	// The first device pixel of the kits' pixel x. Held well inside int32,
+	// so that the coordinates of far-off drawing cannot overflow.
+	int32 Start(int64 x) const
+	{
+		const int64 limit = int64(1) << 29;
+		int64 scaled = _FloorDivide(int64(x) * fUnits, kUnit);
+		return int32(std::max(-limit, std::min(limit, scaled)));
+	}
+	// The kits' pixel that device pixel d belongs to: the last x whose
+	// Start(x) is not beyond d.
+	int32 PixelAt(int32 d) const
+	{
+		return int32(_FloorDivide((int64(d) + 1) * kUnit + fUnits - 1,
+			fUnits) - 1);
+	}
+	// A length of the kits' pixels on the device, rounded to the nearest
+	// device pixel, halves away from zero (a window's buffer: 131 at 1.5
+	// is 197).
+	int32 Length(int32 length) const
+	{
+		int64 twice = 2 * int64(length) * fUnits;
+		int64 rounded = (std::abs(twice) + kUnit) / (2 * kUnit);
+		return int32(twice < 0 ? -rounded : rounded);
+	}
+
+	bool operator==(const PixelScale& other) const
+		{ return fUnits == other.fUnits; }
+	bool operator!=(const PixelScale& other) const
+		{ return fUnits != other.fUnits; }
+
+private:
+	static constexpr int64 _FloorDivide(int64 value, int64 divisor)
+	{
+		int64 quotient = value / divisor;
+		return quotient * divisor > value ? quotient - 1 : quotient;
+	}
+
+	int32 fUnits;
+};
+
+// The device pixels that a box of the kits' pixels covers at `scale`.
 inline ClipBox
-ScaledBox(const ClipBox& box, int32 scale)
+ScaledBox(const ClipBox& box, PixelScale scale)
 {
-	if (scale == 1)
+	if (scale.Units() == PixelScale::kUnit)
 		return box;
-	const int64 limit = int64(1) << 29;
-	auto scaled = [&](int32 value, int32 extra) {
-		return int32(std::max(-limit, std::min(limit,
-			int64(value) * scale + extra)));
-	};
-	return ClipBox{ scaled(box.left, 0), scaled(box.top, 0),
-		scaled(box.right, scale - 1), scaled(box.bottom, scale - 1) };
+	return ClipBox{ scale.Start(box.left), scale.Start(box.top),
+		scale.Start(int64(box.right) + 1) - 1,
+		scale.Start(int64(box.bottom) + 1) - 1 };
 }
 
 struct Canvas {

@@ -82,7 +82,7 @@ public:
 
 	// How many device pixels the kits' one pixel takes on each side: the
 	// desktop's scale, read once when the display opened.
-	int32 Scale() const { return fScale; }
+	PixelScale Scale() const { return PixelScale::FromUnits(fScaleUnits); }
 
 	// In device pixels.
 	BRect ScreenFrame();
@@ -101,7 +101,7 @@ public:
 	void Deliver(const DisplayEvent& event);
 	// The scale the windows made from now on take, as if the desktop had
 	// said so.
-	void OverrideScale(int32 scale) { fScale = scale; }
+	void OverrideScale(PixelScale scale) { fScaleUnits = scale.Units(); }
 
 	std::shared_ptr<FrontBuffer> FrontBufferOf(DisplayWindowId id);
 
@@ -144,7 +144,7 @@ private:
 	DisplayWindowId fFocusedPopup = 0;
 
 	BRect fScreenFrame;
-	std::atomic<int32> fScale{1};
+	std::atomic<int32> fScaleUnits{PixelScale::kUnit};
 };
 
 } // namespace BPrivate

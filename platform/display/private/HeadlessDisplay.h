@@ -66,9 +66,9 @@ void Activate(DisplayWindowId id, bool active);
 // Waits until the display thread has done everything asked of it so far.
 void Sync();
 
-// The desktop's scale for the windows made from now on (1 to 4); the
-// display starts with GDK_SCALE's.
-void SetScale(int32 scale);
+// The desktop's scale for the windows made from now on (1 to 4, whole or
+// fractional); the display starts with GDK_SCALE's.
+void SetScale(PixelScale scale);
 
 } // namespace Headless
 } // namespace BPrivate

@@ -1,7 +1,9 @@
 /*
- * Puts a bitmap's pixels into a window's canvas, unscaled or blown up by a
- * whole factor (each bitmap pixel a square of `scale` canvas pixels, as the
- * desktop's scale asks; nothing is smoothed).
+ * Puts a bitmap's pixels into a window's canvas, unscaled or blown up as
+ * the desktop's scale asks: each bitmap pixel takes the canvas pixels that
+ * PixelScale gives one of the kits' pixels (a square of them at a whole
+ * scale), counted from the copy's top-left corner, which must be where one
+ * of the kits' pixels starts. Nothing is smoothed.
  *
  * How each colour space is put down:
  *   B_RGB32   copied, opaque (the unused fourth byte is ignored);
@@ -26,7 +28,7 @@ namespace BPrivate {
 
 // The bitmap's top-left pixel lands on (destX, destY) of the canvas.
 void DrawBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
-	int32 destX, int32 destY, int32 scale = 1);
+	int32 destX, int32 destY, PixelScale scale = PixelScale());
 
 // One copy of the bitmap sits with its top-left pixel on (originX,
 // originY). With B_TILE_BITMAP_X in `options` copies repeat to the left and
@@ -34,7 +36,8 @@ void DrawBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
 // B_TILE_BITMAP) across the whole clip; with neither only the one copy is
 // drawn.
 void TileBitmap(Canvas& canvas, const ClipBox& clip, const BBitmap& bitmap,
-	int32 originX, int32 originY, uint32 options, int32 scale = 1);
+	int32 originX, int32 originY, uint32 options,
+	PixelScale scale = PixelScale());
 
 } // namespace BPrivate
 

@@ -11,11 +11,12 @@
  * outside an update can show just that.
  *
  * At a scale above 1 (the desktop's, see DesktopScale.h) the canvas is in
- * device pixels and each of the kits' pixels is a square of `scale` device
- * pixels: coordinates, the origin and the pixels of X() and Y() stay the
- * kits', while the clip, Touch(), Plot() and FillBox() are in the canvas's
- * own pixels. Lines and frames come out `scale` thick, text is rendered at
- * the scaled size, bitmaps are blown up by whole pixels.
+ * device pixels and each of the kits' pixels covers the device pixels that
+ * PixelScale gives it (a square of them at a whole scale): coordinates, the
+ * origin and the pixels of X() and Y() stay the kits', while the clip,
+ * Touch(), Plot() and FillBox() are in the canvas's own pixels. Lines and
+ * frames come out as thick as the scale, in solid device pixels, text is
+ * rendered at the scaled size, bitmaps are blown up by whole pixels.
  *
  * Bitmaps are put down by BitmapPainter's functions, which keep the same
  * promise and serve on their own where no painter is needed.
@@ -40,7 +41,7 @@ namespace BPrivate {
 class Painter {
 public:
 	Painter(Canvas& canvas, const ClipBox& clip, int32 originX = 0,
-		int32 originY = 0, int32 scale = 1);
+		int32 originY = 0, PixelScale scale = PixelScale());
 
 	// False when nothing can be drawn: no pixels, or an empty clip.
 	bool IsValid() const { return fValid; }
@@ -60,7 +61,7 @@ public:
 	// The canvas's pixels that a box of X() and Y() pixels covers.
 	ClipBox DeviceBox(const ClipBox& box) const
 		{ return ScaledBox(box, fScale); }
-	int32 Scale() const { return fScale; }
+	PixelScale Scale() const { return fScale; }
 
 	// What has been drawn so far, within the clip; empty if nothing.
 	const ClipBox& Touched() const { return fTouched; }
@@ -93,13 +94,14 @@ public:
 
 private:
 	void _PaintEllipse(BRect rect, bool rimOnly);
+	bool _Unscaled() const { return fScale == PixelScale(); }
 
 	Canvas& fCanvas;
 	ClipBox fClip;
 	ClipBox fTouched = { 0, 0, -1, -1 };
 	int32 fOriginX;
 	int32 fOriginY;
-	int32 fScale;
+	PixelScale fScale;
 	bool fValid;
 	rgb_color fHighColor = { 0, 0, 0, 255 };
 	rgb_color fLowColor = { 255, 255, 255, 255 };

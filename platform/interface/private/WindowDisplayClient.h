@@ -19,14 +19,14 @@ namespace BPrivate {
 
 class WindowDisplayClient : public DisplayClient {
 public:
-	WindowDisplayClient(BWindow* window, int32 scale);
+	WindowDisplayClient(BWindow* window, PixelScale scale);
 
 	// On the display thread: posts the event to the window.
 	void DisplayEventArrived(const DisplayEvent& event) override;
 
 private:
 	BMessenger fWindow;
-	int32 fScale;
+	PixelScale fScale;
 };
 
 } // namespace BPrivate

@@ -176,4 +176,64 @@ TEST(Painter, ClipsEveryShapeAndDrawsNothingForEmptyOnes)
 	}
 }
 
+// At 1.5 the kits' pixels are alternately one and two device pixels wide:
+// a frame one pixel thick is one or two solid device pixels, never blended
+// into the background, and a bitmap's pixels land on the same device pixels
+// as the kits' pixels they are drawn on. Whole scales keep their squares.
+TEST(Painter, FractionalScalesMapEachPixelToWholeDevicePixels)
+{
+	using BPrivate::PixelScale;
+	const PixelScale half = PixelScale::FromUnits(180);
+	const struct {
+		PixelScale scale;
+		int32 logical, start, length;
+	} kLengths[] = {
+		{ PixelScale(2), 131, 262, 262 },
+		{ half, 131, 196, 197 },   // halves away from zero
+		{ half, 71, 106, 107 },
+		{ PixelScale::FromUnits(150), 131, 163, 164 },
+		{ half, -3, -5, -5 },
+	};
+	for (const auto& row : kLengths) {
+		EXPECT_EQ(row.scale.Start(row.logical), row.start) << row.logical;
+		EXPECT_EQ(row.scale.Length(row.logical), row.length) << row.logical;
+	}
+	for (int32 device = -7; device < 40; device++) {
+		int32 pixel = half.PixelAt(device);
+		EXPECT_LE(half.Start(pixel), device);
+		EXPECT_GT(half.Start(pixel + 1), device);
+		EXPECT_EQ(PixelScale(3).PixelAt(device), (device + 30) / 3 - 10);
+	}
+
+	GuardedCanvas canvas(40, 30);
+	Painter painter(canvas.Get(), ClipBox{ 0, 0, 39, 29 }, 0, 0, half);
+	painter.SetHighColor(make_color(255, 0, 0));
+	painter.StrokeRect(BRect(3, 2, 12, 9), B_SOLID_HIGH);
+	BBitmap bitmap(BRect(0, 0, 2, 0), B_RGB32);
+	uint32* bits = static_cast<uint32*>(bitmap.Bits());
+	bits[0] = 0xff0000ffu;
+	bits[1] = 0xff00ff00u;
+	bits[2] = 0xff0000ffu;
+	painter.DrawBitmap(bitmap, BPoint(5, 5));
+	EXPECT_TRUE(canvas.GuardsIntact());
+
+	const uint32 red = 0xffff0000u;
+	for (int32 y = 0; y < 30; y++) {
+		for (int32 x = 0; x < 40; x++) {
+			int32 px = half.PixelAt(x), py = half.PixelAt(y);
+			bool onFrame = px >= 3 && px <= 12 && py >= 2 && py <= 9
+				&& (px == 3 || px == 12 || py == 2 || py == 9);
+			uint32 expected = onFrame ? red : kBackground;
+			if (py == 5 && px >= 5 && px <= 7)
+				expected = px == 6 ? 0xff00ff00u : 0xff0000ffu;
+			ASSERT_EQ(canvas.At(x, y), expected) << x << "," << y;
+		}
+	}
+	// The frame's left side, the kits' column 3, is device columns 4 and 5;
+	// its right side, column 12, is device column 18 alone.
+	EXPECT_EQ(half.Start(3), 4);
+	EXPECT_EQ(half.Start(4) - half.Start(3), 2);
+	EXPECT_EQ(half.Start(13) - half.Start(12), 1);
+}
+
 } // namespace

@@ -21,6 +21,7 @@
 using namespace std::chrono_literals;
 using BPrivate::DisplayIdOf;
 namespace Headless = BPrivate::Headless;
+using BPrivate::PixelScale;
 
 namespace {
 
@@ -130,13 +131,24 @@ WaitUntil(const std::function<bool()>& condition)
 
 // At scale 2 the window is twice as large on the display, at twice the
 // position, and the pointer comes back in the window's own pixels; to the
-// program nothing changes.
-using ScaledWindowTest = KitTest::AtScale;
-INSTANTIATE_TEST_SUITE_P(Scales, ScaledWindowTest, testing::Values(1, 2));
+// program nothing changes. At 1.5 the window's 131 pixels are 197 device
+// pixels (rounded, halves away from zero), the pixels alternately one and
+// two device pixels wide, and the icon is blown up by the next whole factor.
+class ScaledWindowTest : public testing::TestWithParam<PixelScale> {
+protected:
+	void SetUp() override { Headless::SetScale(GetParam()); }
+	void TearDown() override { Headless::SetScale(1); }
+};
+INSTANTIATE_TEST_SUITE_P(Scales, ScaledWindowTest, testing::Values(
+	PixelScale(1), PixelScale(2), PixelScale::FromUnits(180)),
+	[](const testing::TestParamInfo<PixelScale>& info) {
+		return "Percent" + std::to_string(info.param.Units() * 100
+			/ PixelScale::kUnit);
+	});
 
 TEST_P(ScaledWindowTest, FrameIsInclusiveAndBoundsStartAtZero)
 {
-	int32 scale = GetParam();
+	PixelScale scale = GetParam();
 	BWindow* window = NewWindow("geometry");
 	EXPECT_EQ(window->Bounds(), BRect(0, 0, 130, 70));
 	EXPECT_EQ(window->Frame(), BRect(100, 100, 230, 170));
@@ -145,13 +157,27 @@ TEST_P(ScaledWindowTest, FrameIsInclusiveAndBoundsStartAtZero)
 	ASSERT_TRUE(Headless::FindWindow("geometry", &state));
 	EXPECT_FALSE(state.resizable);
 	EXPECT_FALSE(state.visible) << "a window is hidden until Show()";
-	EXPECT_EQ(state.frame, BRect(100 * scale, 100 * scale,
-		100 * scale + 131 * scale - 1, 100 * scale + 71 * scale - 1));
+	int32 origin = scale.Start(100);
+	EXPECT_EQ(state.frame, BRect(origin, origin,
+		origin + scale.Length(131) - 1, origin + scale.Length(71) - 1));
 	std::vector<uint32> pixels;
 	int32 width = 0, height = 0;
 	ASSERT_TRUE(Headless::Snapshot(state.id, &pixels, &width, &height));
-	EXPECT_EQ(width, 131 * scale);
-	EXPECT_EQ(height, 71 * scale);
+	EXPECT_EQ(width, scale.Length(131));
+	EXPECT_EQ(height, scale.Length(71));
+
+	// Every device pixel shows the window, the last row and column too.
+	BView* red = new BView(window->Bounds(), "red", B_FOLLOW_ALL_SIDES, 0);
+	red->SetViewColor(255, 0, 0);
+	window->AddChild(red);
+	KitTest::Marker* marker = KitTest::AddMarker(window);
+	window->Show();
+	KitTest::Settle(window, marker);
+	ASSERT_TRUE(Headless::Snapshot(state.id, &pixels, &width, &height));
+	EXPECT_EQ(std::count_if(pixels.begin(), pixels.end(), [](uint32 pixel) {
+		return (pixel & 0x00ffffff) != 0xff0000;
+	}), 0);
+	KitTest::RemoveMarker(window, marker);
 	KitTest::QuitWindow(window);
 	Headless::Sync();
 	EXPECT_FALSE(Headless::FindWindow("geometry", nullptr));
@@ -243,9 +269,9 @@ TEST_P(ScaledWindowTest,
 	Watchdog watchdog(20s, "MouseRouting");
 	// Presses land on the first device pixel of the window's pixel,
 	// releases on its last.
-	int32 scale = GetParam();
-	auto first = [scale](float x) { return x * scale; };
-	auto last = [scale](float x) { return x * scale + scale - 1; };
+	PixelScale scale = GetParam();
+	auto first = [scale](int32 x) { return float(scale.Start(x)); };
+	auto last = [scale](int32 x) { return float(scale.Start(x + 1) - 1); };
 	Record record;
 	BWindow* window = NewWindow("mouse", B_NOT_RESIZABLE
 		| B_WILL_ACCEPT_FIRST_CLICK);
@@ -381,7 +407,7 @@ TEST_P(ScaledWindowTest, TheIconIsBlownUpWithTheWindow)
 	Headless::Sync();
 	Headless::WindowState state;
 	ASSERT_TRUE(Headless::FindWindow("icon", &state));
-	EXPECT_EQ(state.iconWidth, 32 * GetParam());
+	EXPECT_EQ(state.iconWidth, 32 * GetParam().Ceiling());
 	KitTest::QuitWindow(window);
 }
 
