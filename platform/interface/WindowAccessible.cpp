@@ -11,6 +11,7 @@
 #include <private/WindowAccessible.h>
 
 #include <cctype>
+#include <cmath>
 #include <cerrno>
 #include <string>
 
@@ -24,6 +25,7 @@
 #include <View.h>
 #include <Window.h>
 #include <private/AccessibilityBridge.h>
+#include <private/Canvas.h>
 #include <private/Display.h>
 #include <private/MenuWindow.h>
 #include <private/WindowPrivate.h>
@@ -52,7 +54,7 @@ struct Target {
 
 class Builder {
 public:
-	Builder(BWindow* window, int32 scale)
+	Builder(BWindow* window, PixelScale scale)
 		:
 		fWindow(window),
 		fScale(scale),
@@ -105,16 +107,21 @@ private:
 			| (fWindow->IsHidden() ? 0 : StateBit(kStateShowing));
 	}
 
-	// A rectangle on the screen in the kits' pixels, in the device's.
+	// A rectangle on the screen in the kits' pixels, in the device's:
+	// from the first device pixel of its first pixel to the last of its
+	// last.
 	AccessibleRect Screen(BRect frame) const
 	{
 		AccessibleRect rect;
 		if (!frame.IsValid())
 			return rect;
-		rect.x = int32(frame.left) * fScale;
-		rect.y = int32(frame.top) * fScale;
-		rect.width = (int32(frame.Width()) + 1) * fScale;
-		rect.height = (int32(frame.Height()) + 1) * fScale;
+		int32 left = int32(std::floor(frame.left));
+		int32 top = int32(std::floor(frame.top));
+		rect.x = fScale.Start(left);
+		rect.y = fScale.Start(top);
+		rect.width = fScale.Start(int64(std::floor(frame.right)) + 1) - rect.x;
+		rect.height = fScale.Start(int64(std::floor(frame.bottom)) + 1)
+			- rect.y;
 		return rect;
 	}
 
@@ -287,7 +294,7 @@ private:
 	}
 
 	BWindow* fWindow;
-	int32 fScale;
+	PixelScale fScale;
 	std::shared_ptr<AccessibleSnapshot> fSnapshot;
 	std::vector<Target> fTargets;
 };
