@@ -21,6 +21,7 @@
 #include <private/AppPrivate.h>
 #include <private/Display.h>
 #include <private/FontEngine.h>
+#include <private/MenuWindow.h>
 #include <private/ThreadId.h>
 #include <private/WindowAccessible.h>
 #include <private/WindowDisplayClient.h>
@@ -223,7 +224,7 @@ BWindow::Show()
 		// up, on a thread of their own: nothing here waits for them. Asked
 		// before Run(), after which the window may already be gone.
 		bool listen = be_app != nullptr
-			&& fType != BPrivate::kPopUpMenuWindow;
+			&& dynamic_cast<BPrivate::MenuWindow*>(this) == nullptr;
 		Run();
 		if (listen)
 			BPrivate::AccessibleViews::StartListening();

@@ -325,7 +325,7 @@ private:
 std::shared_ptr<AccessibleSnapshot>
 AccessibleViews::Snapshot(BWindow* window)
 {
-	if (window == nullptr || window->Type() == kPopUpMenuWindow)
+	if (window == nullptr || dynamic_cast<MenuWindow*>(window) != nullptr)
 		return nullptr;
 	return Builder(window, window->_Scale()).Build(window->fAccessibleKey);
 }
