@@ -14,11 +14,11 @@ run_packages=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libxcb1-dev libxcb-shm0-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
   libwayland-dev libwayland-bin wayland-protocols libdecor-0-dev
-  libpipewire-0.3-dev libpulse-dev libasound2-dev
+  libpipewire-0.3-dev libpulse-dev libasound2-dev libdbus-1-dev
 )
 deb_packages=(
   dpkg-dev debhelper lintian
-  libpipewire-0.3-dev libpulse-dev libasound2-dev
+  libpipewire-0.3-dev libpulse-dev libasound2-dev libdbus-1-dev
   # what the package's build needs to run the unit tests (which draw the
   # oblique face too, from fonts-dejavu-extra)
   libgtest-dev desktop-file-utils appstream fonts-dejavu-extra
@@ -40,6 +40,9 @@ test_packages=(
   # pointer and keyboard, built on libwayland-client from protocol code
   # that wayland-scanner writes
   sway grim xwayland jq libwayland-dev libwayland-bin
+  # a screen reader's view of the program: a session bus, AT-SPI's bus and
+  # registry, and pyatspi to read and drive it
+  dbus at-spi2-core python3-pyatspi
 )
 
 wanted=("${run_packages[@]}")

@@ -11,6 +11,7 @@
  */
 #include <Application.h>
 
+#include <private/AccessibilityBridge.h>
 #include <private/AudioDevice.h>
 #include <private/Display.h>
 
@@ -184,6 +185,8 @@ BApplication::~BApplication()
 	// briefly waits for them.
 	BPrivate::WaitForLooperThreads(
 		BPrivate::Display::ConnectionLost() ? 1000000 : 5000000);
+	// Screen readers see the program leave before its display does.
+	BPrivate::AccessibilityBridge::Stop();
 	BPrivate::Display::Shutdown();
 	BPrivate::DiscardPreparedAudioOutput();
 }

@@ -58,7 +58,7 @@ const float kTextLeft = 55;
 const float kMargin = 10;
 const float kButtonSpacing = 9;
 const float kMinimumButtonWidth = 75;
-const uint32 kButtonPressed = '_ABP';
+const uint32 kButtonPressed = kAlertButtonPressed;
 
 // Breaks text into lines no wider than `width`, at spaces where it can and
 // inside a word only when the word alone is too wide; line feeds are kept.

@@ -39,7 +39,8 @@ BMenuField::BMenuField(BRect frame, const char* name, const char* label,
 	fDragged(false),
 	fGeneration(0),
 	fWidestLabel(-1),
-	fMenuOpen(false)
+	fMenuOpen(false),
+	fHighlight(-1)
 {
 	// Only the control is drawn; the rest of the frame shows what lies
 	// beneath.
@@ -270,6 +271,7 @@ BMenuField::MessageReceived(BMessage* message)
 				break;
 			// The menu window is closing itself; just let go of it.
 			fMenuOpen = false;
+			fHighlight = -1;
 			fMenuWindow = BMessenger();
 			fPressedOnControl = false;
 			SetMenuOwner(Window(), nullptr);
@@ -278,6 +280,16 @@ BMenuField::MessageReceived(BMessage* message)
 			if (message->what == kMenuItemChosen
 				&& message->FindInt32("index", &index) == B_OK)
 				_Chosen(index);
+			break;
+		}
+		case kMenuHighlighted:
+		{
+			int32 generation = -1;
+			int32 index = -1;
+			message->FindInt32("generation", &generation);
+			if (fMenuOpen && uint32(generation) == fGeneration
+				&& message->FindInt32("index", &index) == B_OK)
+				fHighlight = index;
 			break;
 		}
 		default:
@@ -318,6 +330,8 @@ BMenuField::_Open(bool fromKeyboard)
 		BMessenger(this, Window()), fGeneration, placement);
 	fMenuWindow = BMessenger(menu);
 	fMenuOpen = true;
+	fMenuFrame = frame;
+	fHighlight = highlight;
 	SetMenuOwner(Window(), this);
 	Invalidate();
 	menu->Show();
@@ -334,6 +348,7 @@ BMenuField::_Close()
 	// field no longer listens to.
 	fGeneration++;
 	fMenuOpen = false;
+	fHighlight = -1;
 	fMenuWindow = BMessenger();
 	fPressedOnControl = false;
 	if (Window() != nullptr)

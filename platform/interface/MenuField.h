@@ -31,6 +31,7 @@ class BMenu;
 class BMenuItem;
 
 namespace BPrivate {
+class AccessibleViews;
 }
 
 class BMenuField : public BView {
@@ -70,6 +71,7 @@ public:
 
 private:
 	friend class BMenu;
+	friend class BPrivate::AccessibleViews;
 
 			void			_Open(bool fromKeyboard);
 			void			_Close();
@@ -89,6 +91,10 @@ private:
 			// The open menu's window; it may be gone before the field
 			// hears that it closed.
 			BMessenger		fMenuWindow;
+			// Where the open menu is on the screen and which row it
+			// highlights (-1 for none), for screen readers.
+			BRect			fMenuFrame;
+			int32			fHighlight;
 };
 
 #endif // _MENU_FIELD_H

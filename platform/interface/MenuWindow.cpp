@@ -11,6 +11,7 @@
 #include <Looper.h>
 #include <Message.h>
 #include <View.h>
+#include <private/AccessibilityBridge.h>
 #include <private/MenuLook.h>
 #include <private/WindowPrivate.h>
 
@@ -67,9 +68,7 @@ public:
 
 	BRect RowFrame(int32 index) const
 	{
-		float top = kBorder + index * fRowHeight;
-		return BRect(kBorder, top, Bounds().right - kBorder,
-			top + fRowHeight - 1);
+		return MenuWindow::RowFrame(Bounds(), index);
 	}
 
 	int32 RowAt(BPoint where) const
@@ -89,6 +88,13 @@ public:
 		fHighlight = index;
 		if (fHighlight >= 0)
 			Invalidate(RowFrame(fHighlight));
+		// The field describes its open menu to screen readers.
+		if (AccessibilityBridge::IsListening() && !fDone) {
+			BMessage highlighted(kMenuHighlighted);
+			highlighted.AddInt32("index", fHighlight);
+			highlighted.AddInt32("generation", int32(fGeneration));
+			fField.SendMessage(&highlighted);
+		}
 	}
 
 	void MouseMoved(BPoint where, uint32, const BMessage*) override
@@ -289,6 +295,15 @@ MenuWindow::QuitRequested()
 {
 	fView->Closing();
 	return true;
+}
+
+BRect
+MenuWindow::RowFrame(BRect frame, int32 index)
+{
+	float rowHeight = MenuRowHeight(*be_plain_font);
+	float top = frame.top + kBorder + index * rowHeight;
+	return BRect(frame.left + kBorder, top, frame.right - kBorder,
+		top + rowHeight - 1);
 }
 
 BRect

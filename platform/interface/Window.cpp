@@ -14,12 +14,16 @@
 #include <cmath>
 #include <cstdio>
 
+#include <Application.h>
 #include <Font.h>
 #include <View.h>
+#include <private/AccessibilityBridge.h>
 #include <private/AppPrivate.h>
 #include <private/Display.h>
 #include <private/FontEngine.h>
+#include <private/MenuWindow.h>
 #include <private/ThreadId.h>
+#include <private/WindowAccessible.h>
 #include <private/WindowDisplayClient.h>
 #include <private/WindowPrivate.h>
 #include <private/WindowRegistry.h>
@@ -95,7 +99,8 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fActive(false),
 	fScaleUnits(BPrivate::PixelScale::kUnit),
 	fSurface(new BPrivate::WindowSurface),
-	fDisplayId(0)
+	fDisplayId(0),
+	fAccessibleKey(BPrivate::AccessibilityBridge::NewWindowKey())
 {
 	// The application has started the display; a window made without one
 	// asks the application kit for it all the same.
@@ -188,6 +193,7 @@ BWindow::~BWindow()
 		display->DestroyWindow(fDisplayId);
 	fDisplayId = 0;
 	fDisplayClient.reset();
+	BPrivate::AccessibilityBridge::Withdraw(fAccessibleKey);
 
 	// Views go with their window, on the thread that destroys it.
 	BView* root = fRoot;
@@ -230,7 +236,14 @@ BWindow::Show()
 		if (display != nullptr)
 			display->ShowWindow(fDisplayId, true);
 		fThreadName = "w>" + fTitle;
+		// Screen readers hear of the program once its first window is
+		// up, on a thread of their own: nothing here waits for them. Asked
+		// before Run(), after which the window may already be gone.
+		bool listen = be_app != nullptr
+			&& dynamic_cast<BPrivate::MenuWindow*>(this) == nullptr;
 		Run();
+		if (listen)
+			BPrivate::AccessibleViews::StartListening();
 		return;
 	}
 	if (display != nullptr)
@@ -382,14 +395,15 @@ BWindow::DispatchMessage(BMessage* message, BHandler* handler)
 {
 	if (message == nullptr)
 		return;
-	if (handler != nullptr && handler != this) {
+	// The update cycle (WindowUpdate.cpp), input (WindowInput.cpp), then a
+	// screen reader's requests (WindowAccessible.cpp).
+	if (handler != nullptr && handler != this)
 		BLooper::DispatchMessage(message, handler);
-		return;
-	}
-	// The update cycle (WindowUpdate.cpp), then input (WindowInput.cpp).
-	if (_HandleUpdate(message) || _HandleInput(message))
-		return;
-	BLooper::DispatchMessage(message, handler);
+	else if (!_HandleUpdate(message) && !_HandleInput(message)
+		&& !BPrivate::AccessibleViews::Perform(this, message))
+		BLooper::DispatchMessage(message, handler);
+	// Whatever the message changed, a screen reader may hear of.
+	BPrivate::AccessibleViews::Publish(this);
 }
 
 void

@@ -46,6 +46,7 @@ class PixelScale;
 class WindowDisplayClient;
 struct WindowSurface;
 class ViewPainter;
+class AccessibleViews;
 uint32 DisplayIdOf(const BWindow* window);
 void SetMenuOwner(BWindow* window, BView* owner);
 
@@ -127,6 +128,7 @@ protected:
 private:
 	friend class BView;
 	friend class BPrivate::ViewPainter;
+	friend class BPrivate::AccessibleViews;
 	friend uint32 BPrivate::DisplayIdOf(const BWindow* window);
 	friend void BPrivate::SetMenuOwner(BWindow* window, BView* owner);
 
@@ -188,6 +190,8 @@ private:
 
 			uint32			fDisplayId;
 			std::shared_ptr<BPrivate::WindowDisplayClient> fDisplayClient;
+			// What names the window's objects to screen readers.
+			uint32			fAccessibleKey;
 };
 
 #endif // _WINDOW_H

@@ -1005,6 +1005,59 @@ scenario_about() {
   expect_at_most "the time from the alert's button to the end (ms)" "$EXIT_MS" 1000
 }
 
+# A session bus and an accessibility bus of the scenario's own, as a
+# desktop session starts them: at-spi-bus-launcher answers org.a11y.Bus on
+# the session bus, and AT-SPI's registry is started on the accessibility
+# bus when the program registers. Leaves the session bus in A11Y_SESSION.
+a11y_start() {
+  local launcher tool
+  for tool in dbus-daemon dbus-send /usr/bin/python3; do
+    command -v "$tool" >/dev/null || { fail "$tool is missing; run tools/install-deps.sh test"; return 1; }
+  done
+  for launcher in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher ""; do
+    [ -x "$launcher" ] && break
+  done
+  [ -n "$launcher" ] || { fail "at-spi-bus-launcher is missing; run tools/install-deps.sh test"; return 1; }
+  /usr/bin/python3 -c 'import pyatspi' 2>/dev/null \
+    || { fail "pyatspi is missing; run tools/install-deps.sh test"; return 1; }
+  A11Y_SESSION=unix:path=$RIG_DIR/session-bus
+  rig_spawn "$RIG_DIR/session-bus.log" dbus-daemon --session --nofork --address="$A11Y_SESSION"
+  SCEN_PIDS+=("$RIG_LAST_PID")
+  rig_wait_for 5 test -S "$RIG_DIR/session-bus" || { fail "the session bus did not start"; return 1; }
+  rig_spawn "$RIG_DIR/at-spi-bus.log" env DBUS_SESSION_BUS_ADDRESS="$A11Y_SESSION" "$launcher" --launch-immediately
+  SCEN_PIDS+=("$RIG_LAST_PID")
+  rig_wait_for 5 eval 'DBUS_SESSION_BUS_ADDRESS=$A11Y_SESSION dbus-send --session --print-reply \
+      --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1' \
+    || { fail "the accessibility bus did not start: $(tail -n2 "$RIG_DIR/at-spi-bus.log" | tr '\n' ' ')"; return 1; }
+}
+
+# The program as a screen reader sees it: tests/e2e/accessibility.py reads
+# the tree over AT-SPI with pyatspi, opens the volume menu and picks
+# "Unity" through AT-SPI's actions (the tone must glide to full scale),
+# hears the focus event of a Tab, and reads and closes the About alert.
+scenario_accessibility() {
+  a11y_start || return 1
+  APP_ENV=(DBUS_SESSION_BUS_ADDRESS="$A11Y_SESSION")
+  app_start
+  app_wait_window || return 1
+  rig_wait_for 5 stream_listed || fail "no stream named \"Kesto\"" || return 1
+  activate || return 1
+  local log=$RIG_DIR/accessibility.log client t
+  rig_spawn "$log" env DBUS_SESSION_BUS_ADDRESS="$A11Y_SESSION" /usr/bin/python3 "$E2E_DIR/accessibility.py"
+  client=$RIG_LAST_PID
+  SCEN_PIDS+=("$client")
+  if rig_wait_for 20 grep -q '^clicked' "$log"; then
+    t=$(rig_record_time)
+  fi
+  wait_exit "$client" 30 "$(rig_usec)" || fail "the screen reader's side did not finish within 30 s" || return 1
+  [ "$EXIT_STATUS" = 0 ] || fail "over AT-SPI: $(sed -n 's/^FAIL: //p' "$log" | head -n1)$(app_log_tail)" || return 1
+  note "$(grep '^tree read in' "$log")"
+  expect_tone "Unity picked over AT-SPI" "$(echo "$t + 2" | bc)" "$(echo "$t + 2.5" | bc)" 440 0 || return 1
+  expect_label volume "Unity" || return 1
+  [ ! -s "$APP_LOG" ] || fail "the program said: $(head -n3 "$APP_LOG" | tr '\n' '|')" || return 1
+  expect_clean_exit
+}
+
 scenario_quit_wm() {
   app_start
   app_wait_window || return 1
@@ -1481,7 +1534,7 @@ scenario_no_window_manager() {
 
 # --- running -------------------------------------------------------------------
 
-ALL=(start bad_scale menus menu_focus mouse keyboard about quit_wm quit_sigterm second_launch
+ALL=(start bad_scale menus menu_focus mouse keyboard about accessibility quit_wm quit_sigterm second_launch
   no_display display_lost no_window_manager no_sound sound_server_restart sound_server_hangs
   default_sink no_background soak)
 # Those about X11 alone: desktop scales said by X resources, a window

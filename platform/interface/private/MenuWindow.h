@@ -37,6 +37,9 @@ enum {
 	kMenuKey = '_MKY',
 	// field -> menu: close at once, without a word back
 	kMenuQuit = '_MQT',
+	// menu -> field: "index" (-1 for none), "generation"; the highlight
+	// moved, told only while a screen reader may be listening
+	kMenuHighlighted = '_MHL',
 };
 
 struct MenuRow {
@@ -64,6 +67,8 @@ public:
 	// coordinates), and kept on the screen.
 	static	BRect			FrameFor(const std::vector<MenuRow>& rows,
 								BRect control, BRect screen);
+	// Where row `index` of a menu at `frame` lies, in the same terms.
+	static	BRect			RowFrame(BRect frame, int32 index);
 
 private:
 	class MenuView;

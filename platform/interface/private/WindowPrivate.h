@@ -18,6 +18,9 @@ namespace BPrivate {
 const window_type kPopUpMenuWindow = window_type(1000);
 const window_type kAlertWindow = window_type(1001);
 
+// An alert's button was pressed: "which" (int32), its index.
+const uint32 kAlertButtonPressed = '_ABP';
+
 // The display's name for a window, for the headless display's test hooks;
 // 0 while the window has none.
 uint32 DisplayIdOf(const BWindow* window);

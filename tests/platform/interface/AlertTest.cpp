@@ -14,6 +14,7 @@
 #include <Message.h>
 #include <View.h>
 #include <Window.h>
+#include <private/WindowAccessible.h>
 
 #include "../../support/KitTest.h"
 #include "../../support/Watchdog.h"
@@ -146,4 +147,40 @@ TEST(AlertTest, TheAlertIsCentredAndGrowsWithItsText)
 	EXPECT_EQ(longAlert->Frame().Width(), shortAlert->Frame().Width());
 	KitTest::QuitWindow(shortAlert);
 	KitTest::QuitWindow(longAlert);
+}
+
+// A screen reader reads the alert's text line by line and its buttons, the
+// default one (the rightmost) marked so, and "click" presses a button.
+TEST(AlertTest, AScreenReaderReadsTheAlertAndClicksItsButton)
+{
+	Watchdog watchdog(30s, "AlertAccessible");
+	using namespace BPrivate;
+	BAlert* alert = new BAlert("", "Line one\nLine two", "Cancel", "OK");
+	std::shared_ptr<AccessibleSnapshot> snapshot
+		= AccessibleViews::Snapshot(alert);
+	ASSERT_EQ(snapshot->nodes.size(), 5u);
+	EXPECT_EQ(snapshot->nodes[0].role, kRoleAlert);
+	EXPECT_FALSE(snapshot->nodes[0].name.empty())
+		<< "an alert without a title is named as its window is captioned";
+	const char* const kSaid[] = { "Line one", "Line two", "Cancel", "OK" };
+	const uint32 kRoles[] = { kRoleLabel, kRoleLabel, kRolePushButton,
+		kRolePushButton };
+	for (int32 i = 0; i < 4; i++) {
+		EXPECT_EQ(snapshot->nodes[i + 1].role, kRoles[i]);
+		EXPECT_EQ(snapshot->nodes[i + 1].name, kSaid[i]);
+		EXPECT_EQ(snapshot->nodes[i + 1].parent, 0);
+	}
+	EXPECT_EQ(snapshot->nodes[3].states & StateBit(kStateIsDefault), 0u);
+	EXPECT_NE(snapshot->nodes[4].states & StateBit(kStateIsDefault), 0u);
+
+	std::future<int32> result = GoInBackground(alert);
+	Headless::WindowState state;
+	ASSERT_TRUE(WaitUntil([&] { return FindAlert(&state); }));
+	BMessage click(kMsgAccessibleAction);
+	click.AddInt32("node", 3);
+	click.AddInt32("action", 0);
+	alert->PostMessage(&click);
+	ASSERT_EQ(result.wait_for(10s), std::future_status::ready);
+	EXPECT_EQ(result.get(), 0) << "\"click\" on Cancel presses it";
+	EXPECT_TRUE(WaitUntil([&] { return !FindAlert(&state); }));
 }

@@ -17,6 +17,7 @@
 #include <Window.h>
 #include <private/MenuLook.h>
 #include <private/MenuWindow.h>
+#include <private/WindowAccessible.h>
 
 #include "../../support/KitTest.h"
 #include "../../support/Watchdog.h"
@@ -441,4 +442,76 @@ TEST(MenuPlacementTest, AMenuNearTheScreensEdgeStaysOnTheScreen)
 	BRect high = BPrivate::MenuWindow::FrameFor(rows,
 		BRect(146, 110, 230, 127), screen);
 	EXPECT_EQ(high.LeftTop(), BPoint(146, 128));
+}
+
+// What a screen reader reads of the field, and its actions: "press" opens
+// the menu as Space does, "click" on an item chooses it as Enter does.
+TEST_F(MenuTest, AScreenReaderReadsTheFieldAndActsThroughIt)
+{
+	Watchdog watchdog(30s, "Accessible");
+	using namespace BPrivate;
+	auto snapshot = [this] {
+		fWindow->Lock();
+		std::shared_ptr<AccessibleSnapshot> taken
+			= AccessibleViews::Snapshot(fWindow);
+		fWindow->Unlock();
+		return taken;
+	};
+	auto act = [this](int32 node) {
+		BMessage action(kMsgAccessibleAction);
+		action.AddInt32("node", node);
+		action.AddInt32("action", 0);
+		fWindow->PostMessage(&action);
+		Settle();
+	};
+	const int32 kCombo = 2;
+	const int32 kMenu = 3;
+	const int32 kFirstItem = 4;
+
+	std::shared_ptr<AccessibleSnapshot> before = snapshot();
+	ASSERT_EQ(before->nodes.size(), size_t(kFirstItem + kItemCount));
+	EXPECT_EQ(before->nodes[0].role, kRoleFrame);
+	EXPECT_EQ(before->nodes[0].name, "menus");
+	EXPECT_EQ(before->nodes[1].role, kRolePanel);
+	const AccessibleNode& combo = before->nodes[kCombo];
+	EXPECT_EQ(combo.role, kRoleComboBox);
+	EXPECT_EQ(combo.name, "Title") << "what the field shows";
+	EXPECT_EQ(combo.actions, std::vector<std::string>{ "press" });
+	EXPECT_EQ(combo.states & StateBit(kStateExpanded), 0u);
+	EXPECT_NE(combo.states & StateBit(kStateFocusable), 0u);
+	EXPECT_EQ(before->nodes[kMenu].states & StateBit(kStateShowing), 0u);
+	for (int32 i = 0; i < kItemCount; i++) {
+		const AccessibleNode& item = before->nodes[kFirstItem + i];
+		EXPECT_EQ(item.parent, kMenu);
+		EXPECT_EQ(item.role, kRoleRadioMenuItem);
+		EXPECT_EQ(item.name, kLabels[i]) << "the empty row too";
+		EXPECT_EQ(item.states & StateBit(kStateChecked), 0u);
+	}
+	// The window's node numbers are the same from one snapshot to the next.
+	EXPECT_TRUE(*snapshot() == *before);
+
+	act(kCombo);
+	Headless::WindowState popup;
+	ASSERT_TRUE(WaitForPopup(&popup)) << "\"press\" opens the menu";
+	std::shared_ptr<AccessibleSnapshot> open = snapshot();
+	EXPECT_NE(open->nodes[kCombo].states & StateBit(kStateExpanded), 0u);
+	EXPECT_NE(open->nodes[kMenu].states & StateBit(kStateShowing), 0u);
+	AccessibleStateSet highlighted = StateBit(kStateSelected)
+		| StateBit(kStateFocused);
+	EXPECT_EQ(open->nodes[kFirstItem].states & highlighted, highlighted)
+		<< "opened as by Space, on the first item";
+	// The items lie where the pop-up's rows are.
+	EXPECT_EQ(open->nodes[kFirstItem + 1].frame.x, int32(popup.frame.left) + 2);
+	EXPECT_EQ(open->nodes[kFirstItem + 1].frame.y,
+		int32(popup.frame.top + 2 + fRowHeight));
+
+	act(kFirstItem + 3);
+	ASSERT_TRUE(WaitForValues(1)) << "\"click\" chooses the item";
+	EXPECT_EQ(fTarget->Values(), std::vector<int16>{ 30 });
+	EXPECT_TRUE(WaitForNoPopup());
+	std::shared_ptr<AccessibleSnapshot> after = snapshot();
+	EXPECT_EQ(after->nodes[kCombo].name, "Mute");
+	EXPECT_NE(after->nodes[kFirstItem + 3].states & StateBit(kStateChecked),
+		0u);
+	EXPECT_EQ(after->nodes[kMenu].states & StateBit(kStateShowing), 0u);
 }

@@ -1,0 +1,170 @@
+#!/usr/bin/python3
+# The program as a screen reader sees it, through pyatspi (the client
+# library Orca uses) on the rig's accessibility bus: the tree, the volume
+# menu opened and "Unity" picked through AT-SPI's actions, the focus event
+# Tab brings, and the About alert read and closed through its button.
+#
+# Run by run-e2e.sh's accessibility scenario with the program's window
+# active. Prints the tree as it reads it, "clicked" the moment "Unity" is
+# picked (the scenario measures the sound from there), and ends with status
+# 0, or prints "FAIL: why" and ends with 1.
+import subprocess
+import sys
+import time
+
+import pyatspi
+from gi.repository import GLib
+
+TIMEOUT = 5.0
+EVENTS = []
+
+
+def fail(why):
+    print("FAIL: " + why, flush=True)
+    sys.exit(1)
+
+
+def pump(seconds=0.0):
+    # The events pyatspi hears wait for its main context to run.
+    end = time.monotonic() + seconds
+    context = GLib.MainContext.default()
+    while True:
+        while context.iteration(False):
+            pass
+        if time.monotonic() >= end:
+            return
+        time.sleep(0.01)
+
+
+def wait_for(what, condition):
+    end = time.monotonic() + TIMEOUT
+    while time.monotonic() < end:
+        pump()
+        try:
+            found = condition()
+        except Exception:
+            found = None
+        if found:
+            return found
+        time.sleep(0.02)
+    fail(what)
+
+
+def states(node):
+    return {pyatspi.stateToString(s) for s in node.getState().getStates()}
+
+
+def describe(node, depth=0):
+    line = "  " * depth + "%s %r [%s]" % (node.getRoleName(), node.name,
+                                          " ".join(sorted(states(node))))
+    print(line, flush=True)
+    for child in node:
+        describe(child, depth + 1)
+
+
+def on_event(event):
+    try:
+        EVENTS.append((event.type, event.source.getRoleName(),
+                       event.source.name, event.detail1))
+    except Exception:
+        pass
+
+
+def heard(kind, role, name=None, detail1=1, since=0):
+    return any(e[0] == kind and e[1] == role and (name is None or e[2] == name)
+               and e[3] == detail1 for e in EVENTS[since:])
+
+
+def action(node, name):
+    actions = node.queryAction()
+    names = [actions.getName(i) for i in range(actions.nActions)]
+    if name not in names:
+        fail("%s %r offers the actions %s, not %r" % (
+            node.getRoleName(), node.name, names, name))
+    return actions.doAction(names.index(name))
+
+
+def application():
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.name == "Belvo":
+            return app
+    return None
+
+
+for kind in ("object:state-changed:focused", "object:state-changed:showing",
+             "object:property-change:accessible-name",
+             "object:selection-changed", "window:activate"):
+    pyatspi.Registry.registerEventListener(on_event, kind)
+
+app = wait_for("the desktop lists no application named \"Belvo\"", application)
+frame = wait_for("\"Belvo\" shows no frame",
+                 lambda: app.getChildCount() > 0 and app[0])
+started = time.monotonic()
+describe(app)
+print("tree read in %.1f ms" % ((time.monotonic() - started) * 1000),
+      flush=True)
+if frame.getRole() != pyatspi.ROLE_FRAME or frame.name != "Belvo v0.6":
+    fail("the application's first child is %s %r, not the frame \"Belvo v0.6\""
+         % (frame.getRoleName(), frame.name))
+panel = frame[0]
+combos = [child for child in panel if child.getRole() == pyatspi.ROLE_COMBO_BOX]
+if [combo.name for combo in combos] != ["Mute", "A(440)"]:
+    fail("the combo boxes are %s, not Mute and A(440)"
+         % [combo.name for combo in combos])
+volume, note = combos
+
+# "press" opens the menu as Space does.
+action(volume, "press")
+menu = volume[0]
+wait_for("\"press\" on the volume combo box showed no menu",
+         lambda: "showing" in states(menu))
+items = [(item.getRoleName(), item.name) for item in menu]
+wanted = ["Unity", "-3 dB", "-10 dB", "-20 dB", "Mute"]
+if items != [("radio menu item", name) for name in wanted]:
+    fail("the open menu holds %s, not five radio menu items %s" % (items, wanted))
+wait_for("no item of the open menu has the focus",
+         lambda: heard("object:state-changed:focused", "radio menu item"))
+
+# "click" on "Unity" picks it as Enter does.
+action(menu[0], "click")
+print("clicked", flush=True)
+wait_for("after \"Unity\" was clicked the combo box is named %r" % volume.name,
+         lambda: volume.name == "Unity")
+wait_for("the menu still shows after \"Unity\" was clicked",
+         lambda: "showing" not in states(menu))
+if "checked" not in states(menu[0]):
+    fail("\"Unity\" is not checked after it was picked")
+wait_for("no accessible-name event named the combo box \"Unity\"",
+         lambda: heard("object:property-change:accessible-name", "combo box",
+                       "Unity", 0))
+
+# Tab moves the focus to the note field, and a screen reader hears it.
+since = len(EVENTS)
+subprocess.run(["xdotool", "key", "--delay", "20", "Tab"], check=True)
+wait_for("Tab brought no focus event for the combo box \"A(440)\"",
+         lambda: heard("object:state-changed:focused", "combo box", "A(440)",
+                       1, since))
+if "focused" not in states(note) or "focused" in states(volume):
+    fail("after Tab the focus is not on \"A(440)\" alone")
+print("Tab: focus on \"A(440)\"", flush=True)
+
+# F1: the About alert, its two lines and its button.
+since = len(EVENTS)
+subprocess.run(["xdotool", "key", "F1"], check=True)
+alert = wait_for("F1 brought no alert into the tree",
+                 lambda: next((child for child in app
+                               if child.getRole() == pyatspi.ROLE_ALERT), None))
+describe(alert)
+labels = [child.name for child in alert if child.getRole() == pyatspi.ROLE_LABEL]
+if labels != ["Belvo v0.6 10/05/01", "Based on Kesto v1.0 2/25/01"]:
+    fail("the alert reads %s" % labels)
+buttons = [child for child in alert if child.getRole() == pyatspi.ROLE_PUSH_BUTTON]
+if [button.name for button in buttons] != ["by Ardley"]:
+    fail("the alert's buttons are %s" % [button.name for button in buttons])
+wait_for("no window:activate event for the alert",
+         lambda: heard("window:activate", "alert", None, 0, since))
+action(buttons[0], "click")
+wait_for("the alert stayed after its button's \"click\"",
+         lambda: not any(child.getRole() == pyatspi.ROLE_ALERT for child in app))
+print("alert closed by its button", flush=True)
+sys.exit(0)
