@@ -43,7 +43,7 @@ E2E_SOUND_SCENARIOS := start mouse keyboard no-sound sound-server-restart sound-
 E2E_ALSA_SCENARIOS := start mouse no-sound
 E2E_SCALE_SCENARIOS := start menus mouse keyboard about
 # Those about the window, again on a Wayland compositor (a headless sway).
-E2E_WAYLAND_SCENARIOS := start menus mouse keyboard about quit-wm quit-sigterm second-launch \
+E2E_WAYLAND_SCENARIOS := start menus mouse keyboard about accessibility quit-wm quit-sigterm second-launch \
   display-lost
 e2e: build
 	status=0; \

@@ -120,6 +120,8 @@ Display::_StartWith(std::unique_ptr<DisplayBackend> backend,
 			display->fScreenFrame = display->fBackend->ScreenFrame();
 			display->fScaleUnits
 				= PixelScale(display->fBackend->DesktopScale()).Units();
+			display->fKnowsPositions
+				= display->fBackend->KnowsWindowPositions();
 		}
 		{
 			std::lock_guard<std::mutex> lock(opened->lock);

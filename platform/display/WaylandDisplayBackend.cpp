@@ -397,6 +397,7 @@ public:
 	}
 
 	int32 DesktopScale() override { return fScale; }
+	bool KnowsWindowPositions() const override { return false; }
 
 	bool CreateWindow(DisplayWindowId id, const WindowSpec& spec,
 		std::shared_ptr<FrontBuffer> buffer) override

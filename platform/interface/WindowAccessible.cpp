@@ -60,6 +60,11 @@ public:
 		fScale(scale),
 		fSnapshot(std::make_shared<AccessibleSnapshot>())
 	{
+		// Where the display cannot tell where windows are (Wayland), the
+		// screen a reader is told of starts at the window's corner.
+		Display* display = Display::Default();
+		if (display != nullptr && !display->KnowsWindowPositions())
+			fOrigin = window->Frame().LeftTop();
 	}
 
 	std::shared_ptr<AccessibleSnapshot> Build(uint32 key)
@@ -115,6 +120,7 @@ private:
 		AccessibleRect rect;
 		if (!frame.IsValid())
 			return rect;
+		frame.OffsetBy(-fOrigin.x, -fOrigin.y);
 		int32 left = int32(std::floor(frame.left));
 		int32 top = int32(std::floor(frame.top));
 		rect.x = fScale.Start(left);
@@ -294,6 +300,7 @@ private:
 	}
 
 	BWindow* fWindow;
+	BPoint fOrigin;
 	PixelScale fScale;
 	std::shared_ptr<AccessibleSnapshot> fSnapshot;
 	std::vector<Target> fTargets;

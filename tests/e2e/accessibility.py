@@ -7,7 +7,10 @@
 # Run by run-e2e.sh's accessibility scenario with the program's window
 # active. Prints the tree as it reads it, "clicked" the moment "Unity" is
 # picked (the scenario measures the sound from there), and ends with status
-# 0, or prints "FAIL: why" and ends with 1.
+# 0, or prints "FAIL: why" and ends with 1. Keys are typed with xdotool, or
+# on a Wayland compositor by an e2e-wl-input of its own (E2E_WL_INPUT: its
+# path and the screen's width and height).
+import os
 import subprocess
 import sys
 import time
@@ -34,6 +37,27 @@ def pump(seconds=0.0):
         if time.monotonic() >= end:
             return
         time.sleep(0.01)
+
+
+WL_INPUT = None
+
+
+def keys(*names):
+    global WL_INPUT
+    if not os.environ.get("E2E_WL_INPUT"):
+        subprocess.run(["xdotool", "key", "--delay", "20", *names], check=True)
+        return
+    if WL_INPUT is None:
+        # Kept for the whole run, so that its keyboard does not go before
+        # the compositor has passed its keys on.
+        WL_INPUT = subprocess.Popen(os.environ["E2E_WL_INPUT"].split(),
+                                    stdin=subprocess.PIPE,
+                                    stdout=subprocess.PIPE, text=True)
+    WL_INPUT.stdin.write("key %s\n" % " ".join(names))
+    WL_INPUT.stdin.flush()
+    reply = WL_INPUT.stdout.readline().strip()
+    if reply != "ok":
+        fail("e2e-wl-input: %s" % (reply or "no answer"))
 
 
 def wait_for(what, condition):
@@ -140,7 +164,7 @@ wait_for("no accessible-name event named the combo box \"Unity\"",
 
 # Tab moves the focus to the note field, and a screen reader hears it.
 since = len(EVENTS)
-subprocess.run(["xdotool", "key", "--delay", "20", "Tab"], check=True)
+keys("Tab")
 wait_for("Tab brought no focus event for the combo box \"A(440)\"",
          lambda: heard("object:state-changed:focused", "combo box", "A(440)",
                        1, since))
@@ -150,7 +174,7 @@ print("Tab: focus on \"A(440)\"", flush=True)
 
 # F1: the About alert, its two lines and its button.
 since = len(EVENTS)
-subprocess.run(["xdotool", "key", "F1"], check=True)
+keys("F1")
 alert = wait_for("F1 brought no alert into the tree",
                  lambda: next((child for child in app
                                if child.getRole() == pyatspi.ROLE_ALERT), None))

@@ -85,6 +85,10 @@ public:
 	// desktop's scale, read once when the display opened.
 	PixelScale Scale() const { return PixelScale::FromUnits(fScaleUnits); }
 
+	// Whether the windows' frames are where they are on the screen (false
+	// on Wayland, where only a window's own coordinates mean anything).
+	bool KnowsWindowPositions() const { return fKnowsPositions; }
+
 	// The program's active window (never a menu), as the window system
 	// last said; 0 when none is. Any thread.
 	DisplayWindowId ActiveWindow();
@@ -150,6 +154,7 @@ private:
 
 	BRect fScreenFrame;
 	std::atomic<int32> fScaleUnits{PixelScale::kUnit};
+	std::atomic<bool> fKnowsPositions{true};
 };
 
 } // namespace BPrivate

@@ -119,6 +119,10 @@ public:
 	virtual BRect ScreenFrame() = 0;
 	// The desktop's scale (see DesktopScale.h), asked once, after Open().
 	virtual int32 DesktopScale() = 0;
+	// Whether a window's position is where it is on the screen. A Wayland
+	// compositor places windows itself and never says where: there the
+	// program knows its windows only from their own corners.
+	virtual bool KnowsWindowPositions() const { return true; }
 
 	// On failure says why in one line on stderr and returns false; the
 	// calls for that id that follow do nothing.
