@@ -78,6 +78,10 @@ struct DisplayEvent {
 		// The connection to the window system is gone (or the window
 		// system ended it); the back end's LostReason() may say why.
 		kConnectionLost,
+		// The window is to be drawn at another scale from now on
+		// (scaleUnits); its pointer events already come at that scale.
+		// Its buffer stays as it was until ResizeWindow().
+		kScaleChanged,
 	};
 
 	Type type = kNone;
@@ -94,6 +98,7 @@ struct DisplayEvent {
 	// where the back end can tell (0: none of ours, or not known).
 	DisplayWindowId related = 0;
 	int64 when = 0;         // microseconds, monotonic
+	int32 scaleUnits = 0;   // kScaleChanged: 120ths (PixelScale::Units())
 };
 
 class DisplayBackend {
@@ -135,6 +140,10 @@ public:
 	// do for its own windows.
 	virtual void FocusWindow(DisplayWindowId id) = 0;
 	virtual void MoveWindow(DisplayWindowId id, int32 x, int32 y) = 0;
+	// The window's front buffer has been made WIDTH x HEIGHT for a new
+	// scale (after kScaleChanged); its next Present() fills it.
+	virtual void ResizeWindow(DisplayWindowId, int32 /*width*/,
+		int32 /*height*/, int32 /*scaleUnits*/) {}
 	virtual void SetTitle(DisplayWindowId id, const std::string& title) = 0;
 	// `argb` holds width * height pixels, 0xAARRGGBB.
 	virtual void SetIcon(DisplayWindowId id, const std::vector<uint32>& argb,
