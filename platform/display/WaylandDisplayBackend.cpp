@@ -52,19 +52,6 @@ const WaylandClientLibrary* gWaylandClient = nullptr;
 
 namespace {
 
-int64
-MonotonicUsec()
-{
-	timespec now;
-	clock_gettime(CLOCK_MONOTONIC, &now);
-	return int64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
-
-// As on X11: a press within this long and this near the last one of the
-// same button counts as the next click of a multiple click.
-const int64 kMultiClickUsec = 500000;
-const int32 kMultiClickDistance = 4;
-
 // The buffers a window may have at once: two take turns; a third only
 // while the compositor holds both.
 const size_t kMaxBuffers = 3;
@@ -1562,19 +1549,8 @@ private:
 			// screen.
 			int32 screenX = window->x + int32(std::floor(self->fPointerX));
 			int32 screenY = window->y + int32(std::floor(self->fPointerY));
-			if (which == self->fLastClickButton
-				&& event.when - self->fLastClickWhen <= kMultiClickUsec
-				&& std::abs(screenX - self->fLastClickX) <= kMultiClickDistance
-				&& std::abs(screenY - self->fLastClickY)
-					<= kMultiClickDistance) {
-				self->fClicks++;
-			} else
-				self->fClicks = 1;
-			self->fLastClickButton = which;
-			self->fLastClickWhen = event.when;
-			self->fLastClickX = screenX;
-			self->fLastClickY = screenY;
-			event.clicks = self->fClicks;
+			event.clicks = self->fClicks.Press(which, event.when, screenX,
+				screenY);
 		}
 		self->_Push(event);
 	}
@@ -1801,11 +1777,7 @@ private:
 	double fPointerX = 0;   // device pixels, in fPointerWindow
 	double fPointerY = 0;
 	uint32 fButtons = 0;
-	uint32 fLastClickButton = 0;
-	int64 fLastClickWhen = 0;
-	int32 fLastClickX = 0;
-	int32 fLastClickY = 0;
-	int32 fClicks = 0;
+	ClickCounter fClicks;
 
 	WaylandWindow* fKeyboardWindow = nullptr;
 	// A window the keyboard left, until it is known where it went.

@@ -16,6 +16,8 @@
 #ifndef _PRIVATE_DISPLAY_BACKEND_H
 #define _PRIVATE_DISPLAY_BACKEND_H
 
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -99,6 +101,46 @@ struct DisplayEvent {
 	DisplayWindowId related = 0;
 	int64 when = 0;         // microseconds, monotonic
 	int32 scaleUnits = 0;   // kScaleChanged: 120ths (PixelScale::Units())
+};
+
+// Now, in DisplayEvent::when's clock.
+inline int64
+MonotonicUsec()
+{
+	timespec now;
+	clock_gettime(CLOCK_MONOTONIC, &now);
+	return int64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+// Counts a press as the next click of a multiple click when it comes
+// within half a second of the last one, of the same button, and within
+// four pixels of it (on the screen, or where the kits have the window).
+class ClickCounter {
+public:
+	int32 Press(uint32 button, int64 when, int32 x, int32 y)
+	{
+		if (button == fButton && when - fWhen <= kMultiClickUsec
+			&& std::abs(x - fX) <= kMultiClickDistance
+			&& std::abs(y - fY) <= kMultiClickDistance) {
+			fClicks++;
+		} else
+			fClicks = 1;
+		fButton = button;
+		fWhen = when;
+		fX = x;
+		fY = y;
+		return fClicks;
+	}
+
+private:
+	static constexpr int64 kMultiClickUsec = 500000;
+	static constexpr int32 kMultiClickDistance = 4;
+
+	uint32 fButton = 0;
+	int64 fWhen = 0;
+	int32 fX = 0;
+	int32 fY = 0;
+	int32 fClicks = 0;
 };
 
 class DisplayBackend {
