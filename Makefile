@@ -37,7 +37,8 @@ unit-default unit-asan unit-tsan: unit-%:
 # then those about the window on a HiDPI desktop, once at GDK_SCALE=2 and
 # once at Xft.dpi 192, then those about the window on a Wayland compositor
 # (a headless sway): through its Xwayland, then as a native Wayland client
-# at scale 1 and at an output scale of 2.
+# at scale 1 and at an output scale of 2, there also with the output's
+# scale changed while the program runs.
 E2E_SOUND_SCENARIOS := start mouse keyboard no-sound sound-server-restart sound-server-hangs \
   default-sink soak
 E2E_ALSA_SCENARIOS := start mouse no-sound
@@ -54,8 +55,8 @@ e2e: build
 	  tests/e2e/run-e2e.sh build --server pulse --scale 2 $(E2E_SCALE_SCENARIOS) || status=1; \
 	  tests/e2e/run-e2e.sh build --server pulse --scale 2:xft $(E2E_SCALE_SCENARIOS) || status=1; \
 	  tests/e2e/run-e2e.sh build --server pulse --display xwayland $(E2E_WAYLAND_SCENARIOS) || status=1; \
-	  tests/e2e/run-e2e.sh build --server pulse --display wayland $(E2E_WAYLAND_SCENARIOS) || status=1; \
-	  tests/e2e/run-e2e.sh build --server pulse --display wayland:2 $(E2E_WAYLAND_SCENARIOS) || status=1; \
+	  tests/e2e/run-e2e.sh build --server pulse --display wayland $(E2E_WAYLAND_SCENARIOS) rescale || status=1; \
+	  tests/e2e/run-e2e.sh build --server pulse --display wayland:2 $(E2E_WAYLAND_SCENARIOS) rescale || status=1; \
 	  exit $$status
 
 # The Debian package, in build-deb/ (tools/build-deb.sh), with lintian's

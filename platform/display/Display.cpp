@@ -281,6 +281,9 @@ Display::Deliver(const DisplayEvent& original)
 {
 	DisplayEvent event = original;
 	std::shared_ptr<DisplayClient> client;
+	// The windows made from now on take the new scale.
+	if (event.type == DisplayEvent::kScaleChanged)
+		fScaleUnits = PixelScale::FromUnits(event.scaleUnits).Units();
 	{
 		std::lock_guard<std::mutex> lock(fWindowLock);
 		if (!_Route(&event))
@@ -482,6 +485,25 @@ Display::MoveWindow(DisplayWindowId id, int32 x, int32 y)
 {
 	_Request([id, x, y](DisplayBackend& backend) {
 		backend.MoveWindow(id, x, y);
+	});
+}
+
+void
+Display::ResizeWindow(DisplayWindowId id, int32 width, int32 height,
+	PixelScale scale)
+{
+	std::shared_ptr<FrontBuffer> buffer = FrontBufferOf(id);
+	if (buffer == nullptr || width <= 0 || height <= 0)
+		return;
+	{
+		std::lock_guard<std::mutex> lock(buffer->lock);
+		buffer->width = width;
+		buffer->height = height;
+		buffer->pixels.assign(size_t(width) * size_t(height), 0xffd8d8d8u);
+	}
+	int32 units = scale.Units();
+	_Request([id, width, height, units](DisplayBackend& backend) {
+		backend.ResizeWindow(id, width, height, units);
 	});
 }
 

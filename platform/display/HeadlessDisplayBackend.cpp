@@ -360,6 +360,16 @@ KeyDown(DisplayWindowId id, const char* bytes, uint32 modifiers, int32 key)
 }
 
 void
+ChangeScale(DisplayWindowId id, PixelScale scale)
+{
+	DisplayEvent event;
+	event.type = DisplayEvent::kScaleChanged;
+	event.window = id;
+	event.scaleUnits = scale.Units();
+	Inject(event);
+}
+
+void
 CloseRequested(DisplayWindowId id)
 {
 	DisplayEvent event;

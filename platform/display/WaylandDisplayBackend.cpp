@@ -52,19 +52,6 @@ const WaylandClientLibrary* gWaylandClient = nullptr;
 
 namespace {
 
-int64
-MonotonicUsec()
-{
-	timespec now;
-	clock_gettime(CLOCK_MONOTONIC, &now);
-	return int64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
-
-// As on X11: a press within this long and this near the last one of the
-// same button counts as the next click of a multiple click.
-const int64 kMultiClickUsec = 500000;
-const int32 kMultiClickDistance = 4;
-
 // The buffers a window may have at once: two take turns; a third only
 // while the compositor holds both.
 const size_t kMaxBuffers = 3;
@@ -117,6 +104,9 @@ struct ShmBuffer {
 	uint32* pixels = nullptr;
 	size_t size = 0;
 	bool busy = false;
+	// Made for the window's size at an earlier scale: destroyed as soon as
+	// the compositor lets go of it.
+	bool retired = false;
 	// What of the window's pixels this buffer does not hold yet.
 	ClipBox stale = kNoBox;
 };
@@ -127,6 +117,10 @@ struct WaylandWindow {
 	std::shared_ptr<FrontBuffer> front;
 	int32 width = 0;            // device pixels
 	int32 height = 0;
+	int32 scale = 1;            // the buffer scale its pixels are drawn at
+	// The buffer scale the compositor was last told of (it changes with
+	// the buffer that follows a new scale, never before it).
+	int32 committedScale = 1;
 	int32 x = 0;                // the kits' idea of where it is (device)
 	int32 y = 0;
 	bool popup = false;
@@ -422,6 +416,7 @@ public:
 		window->front = std::move(buffer);
 		window->width = width;
 		window->height = height;
+		window->scale = fScale;
 		window->x = int32(spec.frame.left);
 		window->y = int32(spec.frame.top);
 		window->popup = spec.popup;
@@ -496,6 +491,33 @@ public:
 			window->x = x;
 			window->y = y;
 		}
+	}
+
+	void ResizeWindow(DisplayWindowId id, int32 width, int32 height,
+		int32 scaleUnits) override
+	{
+		WaylandWindow* window = _Find(id);
+		int32 scale = scaleUnits / PixelScale::kUnit;
+		if (window == nullptr || scale < 1 || width % scale != 0
+			|| height % scale != 0)
+			return;
+		window->x = window->x / window->scale * scale;
+		window->y = window->y / window->scale * scale;
+		window->width = width;
+		window->height = height;
+		window->scale = scale;
+		for (auto buffer = window->buffers.begin();
+				buffer != window->buffers.end();) {
+			if ((*buffer)->busy) {
+				(*buffer)->retired = true;
+				++buffer;
+			} else {
+				_FreeBuffer(*buffer);
+				buffer = window->buffers.erase(buffer);
+			}
+		}
+		window->damage = ClipBox{ 0, 0, width - 1, height - 1 };
+		// Drawn by the Present() that follows, with its new pixels.
 	}
 
 	void SetTitle(DisplayWindowId id, const std::string& title) override
@@ -660,6 +682,7 @@ private:
 				} else
 					wl_output_destroy(output->output);
 				self->fOutputs.erase(output);
+				self->_OutputsChanged();
 				break;
 			}
 		}
@@ -699,7 +722,44 @@ private:
 		}
 	}
 
-	static void _OutputDone(void*, wl_output*) {}
+	static void _OutputDone(void* data, wl_output*)
+	{
+		static_cast<WaylandDisplayBackend*>(data)->_OutputsChanged();
+	}
+
+	// The outputs say what they are at start, and again whenever the user
+	// changes one or one comes or goes: the program follows the largest
+	// scale among them, as it took at start.
+	void _OutputsChanged()
+	{
+		if (fDisplay == nullptr || fWakeFd < 0)
+			return;     // still opening: Open() reads them
+		std::vector<int32> scales;
+		for (const WaylandOutput& output : fOutputs)
+			scales.push_back(output.scale);
+		int32 scale = SurfaceScaleFor(0, scales);
+		if (scale == fScale)
+			return;
+		fScale = scale;
+		// Menus close (as a click outside closes them), so that none is
+		// left placed by the old scale; the windows are drawn again at the
+		// new one, each keeping its buffers until its new pixels come.
+		for (auto& entry : fWindows) {
+			if (entry.second->popup && entry.second->shown) {
+				DisplayEvent closed;
+				closed.type = DisplayEvent::kCloseRequested;
+				closed.window = entry.first;
+				_Push(closed);
+			}
+		}
+		for (auto& entry : fWindows) {
+			DisplayEvent changed;
+			changed.type = DisplayEvent::kScaleChanged;
+			changed.window = entry.first;
+			changed.scaleUnits = scale * PixelScale::kUnit;
+			_Push(changed);
+		}
+	}
 
 	static void _OutputScale(void* data, wl_output* output, int32_t factor)
 	{
@@ -727,8 +787,9 @@ private:
 		window.configured = false;
 		window.surface = wl_compositor_create_surface(fCompositor);
 		fBySurface[window.surface] = &window;
-		if (fScale > 1)
-			wl_surface_set_buffer_scale(window.surface, fScale);
+		window.committedScale = window.scale;
+		if (window.scale > 1)
+			wl_surface_set_buffer_scale(window.surface, window.scale);
 		if (!window.popup && fDecorationManager == nullptr && _OpenDecor()) {
 			_ShowDecorated(window, parent);
 			return;
@@ -749,7 +810,7 @@ private:
 			BRect frame(window.x, window.y, window.x + window.width - 1,
 				window.y + window.height - 1);
 			PopupPositioner placement = PopupPositionerFor(window.anchor,
-				frame, parentFrame, fScale);
+				frame, parentFrame, window.scale);
 			xdg_positioner* positioner
 				= xdg_wm_base_create_positioner(fWmBase);
 			xdg_positioner_set_size(positioner, placement.width,
@@ -802,8 +863,8 @@ private:
 			xdg_toplevel_set_title(window.toplevel, window.title.c_str());
 			xdg_toplevel_set_app_id(window.toplevel, kAppId);
 			if (!window.resizable) {
-				int32 width = window.width / fScale;
-				int32 height = window.height / fScale;
+				int32 width = window.width / window.scale;
+				int32 height = window.height / window.scale;
 				xdg_toplevel_set_min_size(window.toplevel, width, height);
 				xdg_toplevel_set_max_size(window.toplevel, width, height);
 			}
@@ -870,8 +931,8 @@ private:
 		fDecor->libdecor_frame_set_title(frame, window.title.c_str());
 		fDecor->libdecor_frame_set_app_id(frame, kAppId);
 		if (!window.resizable) {
-			int32 width = window.width / fScale;
-			int32 height = window.height / fScale;
+			int32 width = window.width / window.scale;
+			int32 height = window.height / window.scale;
 			fDecor->libdecor_frame_set_min_content_size(frame, width, height);
 			fDecor->libdecor_frame_set_max_content_size(frame, width, height);
 			fDecor->libdecor_frame_unset_capabilities(frame,
@@ -901,7 +962,7 @@ private:
 		WaylandDisplayBackend* self = window->backend;
 		// The content keeps its size, whatever the compositor offers.
 		libdecor_state* state = self->fDecor->libdecor_state_new(
-			window->width / self->fScale, window->height / self->fScale);
+			window->width / window->scale, window->height / window->scale);
 		self->fDecor->libdecor_frame_commit(frame, state, configuration);
 		self->fDecor->libdecor_state_free(state);
 		if (!window->configured) {
@@ -1003,12 +1064,16 @@ private:
 
 	void _Forget(WaylandWindow& window)
 	{
-		for (ShmBuffer* buffer : window.buffers) {
-			wl_buffer_destroy(buffer->buffer);
-			munmap(buffer->pixels, buffer->size);
-			delete buffer;
-		}
+		for (ShmBuffer* buffer : window.buffers)
+			_FreeBuffer(buffer);
 		window.buffers.clear();
+	}
+
+	static void _FreeBuffer(ShmBuffer* buffer)
+	{
+		wl_buffer_destroy(buffer->buffer);
+		munmap(buffer->pixels, buffer->size);
+		delete buffer;
 	}
 
 	static void _SurfaceConfigure(void* data, xdg_surface* surface,
@@ -1063,7 +1128,7 @@ private:
 		// output) becomes where the kits have it, so that the field's
 		// tracking in screen coordinates finds the right rows.
 		BPoint leftTop = PopupLeftTopFor(BPoint(parent->x, parent->y), x, y,
-			self->fScale);
+			window->scale);
 		if (int32(leftTop.x) == window->x && int32(leftTop.y) == window->y)
 			return;
 		window->x = int32(leftTop.x);
@@ -1157,7 +1222,7 @@ private:
 		}
 		ShmBuffer* buffer = nullptr;
 		for (ShmBuffer* candidate : window.buffers) {
-			if (!candidate->busy) {
+			if (!candidate->busy && !candidate->retired) {
 				buffer = candidate;
 				break;
 			}
@@ -1189,6 +1254,12 @@ private:
 			if (other != buffer)
 				other->stale = Merge(other->stale, window.damage);
 		}
+		if (window.committedScale != window.scale) {
+			// With the first buffer of the new size, so that no commit
+			// ever pairs a scale with a buffer it does not divide.
+			wl_surface_set_buffer_scale(window.surface, window.scale);
+			window.committedScale = window.scale;
+		}
 		wl_surface_attach(window.surface, buffer->buffer, 0, 0);
 		const ClipBox& damage = window.damage;
 		if (wl_surface_get_version(window.surface)
@@ -1197,10 +1268,10 @@ private:
 				damage.right - damage.left + 1, damage.bottom - damage.top + 1);
 		} else {
 			// In the surface's pixels, rounded out.
-			int32 left = damage.left / fScale;
-			int32 top = damage.top / fScale;
-			int32 right = damage.right / fScale;
-			int32 bottom = damage.bottom / fScale;
+			int32 left = damage.left / window.scale;
+			int32 top = damage.top / window.scale;
+			int32 right = damage.right / window.scale;
+			int32 bottom = damage.bottom / window.scale;
 			wl_surface_damage(window.surface, left, top, right - left + 1,
 				bottom - top + 1);
 		}
@@ -1229,7 +1300,13 @@ private:
 	{
 		auto* buffer = static_cast<ShmBuffer*>(data);
 		buffer->busy = false;
-		buffer->window->backend->_Draw(*buffer->window);
+		WaylandWindow* window = buffer->window;
+		if (buffer->retired) {
+			auto& buffers = window->buffers;
+			buffers.erase(std::find(buffers.begin(), buffers.end(), buffer));
+			_FreeBuffer(buffer);
+		}
+		window->backend->_Draw(*window);
 	}
 
 	// #pragma mark - Input
@@ -1472,19 +1549,8 @@ private:
 			// screen.
 			int32 screenX = window->x + int32(std::floor(self->fPointerX));
 			int32 screenY = window->y + int32(std::floor(self->fPointerY));
-			if (which == self->fLastClickButton
-				&& event.when - self->fLastClickWhen <= kMultiClickUsec
-				&& std::abs(screenX - self->fLastClickX) <= kMultiClickDistance
-				&& std::abs(screenY - self->fLastClickY)
-					<= kMultiClickDistance) {
-				self->fClicks++;
-			} else
-				self->fClicks = 1;
-			self->fLastClickButton = which;
-			self->fLastClickWhen = event.when;
-			self->fLastClickX = screenX;
-			self->fLastClickY = screenY;
-			event.clicks = self->fClicks;
+			event.clicks = self->fClicks.Press(which, event.when, screenX,
+				screenY);
 		}
 		self->_Push(event);
 	}
@@ -1711,11 +1777,7 @@ private:
 	double fPointerX = 0;   // device pixels, in fPointerWindow
 	double fPointerY = 0;
 	uint32 fButtons = 0;
-	uint32 fLastClickButton = 0;
-	int64 fLastClickWhen = 0;
-	int32 fLastClickX = 0;
-	int32 fLastClickY = 0;
-	int32 fClicks = 0;
+	ClickCounter fClicks;
 
 	WaylandWindow* fKeyboardWindow = nullptr;
 	// A window the keyboard left, until it is known where it went.

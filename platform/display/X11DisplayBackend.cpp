@@ -38,19 +38,6 @@ namespace BPrivate {
 
 namespace {
 
-int64
-MonotonicUsec()
-{
-	timespec now;
-	clock_gettime(CLOCK_MONOTONIC, &now);
-	return int64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
-
-// A press within this long and this near the last one of the same button
-// counts as the next click of a multiple click.
-const int64 kMultiClickUsec = 500000;
-const int32 kMultiClickDistance = 4;
-
 // The atoms the back end uses, interned together when it opens.
 #define BELVO_X11_ATOMS(X) \
 	X(WM_PROTOCOLS) \
@@ -932,20 +919,8 @@ private:
 				event->buttons = fButtons;
 				event->modifiers = ModifiersFromX11State(button->state);
 				if (press) {
-					if (which == fLastClickButton
-						&& event->when - fLastClickWhen <= kMultiClickUsec
-						&& std::abs(button->root_x - fLastClickX)
-							<= kMultiClickDistance
-						&& std::abs(button->root_y - fLastClickY)
-							<= kMultiClickDistance) {
-						fClicks++;
-					} else
-						fClicks = 1;
-					fLastClickButton = which;
-					fLastClickWhen = event->when;
-					fLastClickX = button->root_x;
-					fLastClickY = button->root_y;
-					event->clicks = fClicks;
+					event->clicks = fClicks.Press(which, event->when,
+						button->root_x, button->root_y);
 				}
 				return true;
 			}
@@ -1135,11 +1110,7 @@ private:
 	// A shown menu whose grab waits for the pointer's buttons to be let go.
 	DisplayWindowId fGrabWanted = 0;
 	uint32 fButtons = 0;
-	uint32 fLastClickButton = 0;
-	int64 fLastClickWhen = 0;
-	int32 fLastClickX = 0;
-	int32 fLastClickY = 0;
-	int32 fClicks = 0;
+	ClickCounter fClicks;
 	// Events made here rather than by the server.
 	std::deque<DisplayEvent> fPending;
 };

@@ -130,15 +130,9 @@ BWindow::BWindow(BRect frame, const char* title, window_type type,
 	fFrame.bottom = std::min(fFrame.bottom,
 		fFrame.top + kMaxSide / scale.Ceiling() - 1);
 
-	// At a fractional scale the size is rounded to whole device pixels,
-	// halves away from zero, as compositors expect of a window's buffer.
-	int32 width = scale.Length(int32(fFrame.Width()) + 1);
-	int32 height = scale.Length(int32(fFrame.Height()) + 1);
-	fSurface->pixels.assign(size_t(width) * height, 0xffd8d8d8u);
-	fSurface->canvas.pixels = fSurface->pixels.data();
-	fSurface->canvas.width = width;
-	fSurface->canvas.height = height;
-	fSurface->canvas.stride = width;
+	_SizeSurface();
+	const int32 width = fSurface->canvas.width;
+	const int32 height = fSurface->canvas.height;
 
 	fRoot = new BView(Bounds(), "top view", B_FOLLOW_ALL_SIDES, B_WILL_DRAW);
 	fRoot->SetViewColor(ui_color(B_PANEL_BACKGROUND_COLOR));
@@ -202,6 +196,49 @@ BWindow::~BWindow()
 	delete root;
 
 	BPrivate::WindowRegistry::Remove(this);
+}
+
+// The window's pixels at its scale: at a fractional one the size is
+// rounded to whole device pixels, halves away from zero, as compositors
+// expect of a window's buffer.
+void
+BWindow::_SizeSurface()
+{
+	const BPrivate::PixelScale scale = _Scale();
+	int32 width = scale.Length(int32(fFrame.Width()) + 1);
+	int32 height = scale.Length(int32(fFrame.Height()) + 1);
+	fSurface->pixels.assign(size_t(width) * height, 0xffd8d8d8u);
+	fSurface->canvas.pixels = fSurface->pixels.data();
+	fSurface->canvas.width = width;
+	fSurface->canvas.height = height;
+	fSurface->canvas.stride = width;
+}
+
+// The desktop's scale changed under the window (the user set another, or
+// the window went to an output of another): the same window, drawn again
+// at the new scale. An open menu has been closed by the display first.
+void
+BWindow::_Rescale(BPrivate::PixelScale scale)
+{
+	if (scale == _Scale())
+		return;
+	// Too large a window for the new scale keeps the old one.
+	const int32 kMaxSide = 8192;
+	if (scale.Length(int32(fFrame.Width()) + 1) > kMaxSide
+		|| scale.Length(int32(fFrame.Height()) + 1) > kMaxSide)
+		return;
+	fScaleUnits = scale.Units();
+	_SizeSurface();
+	if (fDisplayClient != nullptr) {
+		BPrivate::Display* display = _Display();
+		if (display != nullptr) {
+			display->ResizeWindow(fDisplayId, fSurface->canvas.width,
+				fSurface->canvas.height, scale);
+		}
+		if (fType != BPrivate::kPopUpMenuWindow)
+			_SetApplicationIcon();
+	}
+	_Invalidate(BPrivate::PixelBoxOf(Bounds()));
 }
 
 BPrivate::PixelScale

@@ -155,6 +155,8 @@ private:
 			// Device pixels to one of the window's on each side.
 			// How large the window's pixel is on the device.
 			BPrivate::PixelScale _Scale() const;
+			void			_SizeSurface();
+			void			_Rescale(BPrivate::PixelScale scale);
 			void			_SetFocus(BView* view) { fFocus = view; }
 			// The view that gets the pointer's events until the buttons
 			// are released.

@@ -27,6 +27,7 @@ namespace {
 enum {
 	kFrameMovedMessage = '_WMV',
 	kMouseExitedMessage = '_MEX',
+	kScaleChangedMessage = '_SCL',
 };
 
 void
@@ -57,6 +58,14 @@ void
 WindowDisplayClient::DisplayEventArrived(const DisplayEvent& displayEvent)
 {
 	DisplayEvent event = displayEvent;
+	if (event.type == DisplayEvent::kScaleChanged) {
+		// The events after this one come at the new scale.
+		fScale = PixelScale::FromUnits(event.scaleUnits);
+		BMessage message(kScaleChangedMessage);
+		message.AddInt32("units", event.scaleUnits);
+		fWindow.SendMessage(&message);
+		return;
+	}
 	if (fScale.IsWhole() && fScale != PixelScale()) {
 		int32 scale = fScale.Ceiling();
 		if (event.type == DisplayEvent::kFrameMoved) {
@@ -191,6 +200,14 @@ BWindow::_HandleInput(BMessage* message)
 				for (int32 j = 0; j < view->CountChildren(); j++)
 					views.push_back(view->ChildAt(j));
 			}
+			break;
+		}
+
+		case kScaleChangedMessage:
+		{
+			int32 units = 0;
+			if (message->FindInt32("units", &units) == B_OK)
+				_Rescale(BPrivate::PixelScale::FromUnits(units));
 			break;
 		}
 

@@ -1062,6 +1062,36 @@ scenario_accessibility() {
   expect_clean_exit
 }
 
+# The output's scale changed while the program runs (1 to 2, or 2 to 1), as
+# a user does in the desktop's settings: the window is drawn again at the
+# new scale, its fields where they belong, and a pick by the pointer at
+# the new scale's positions drives the tone. The output's scale is put back
+# for the scenarios after.
+scenario_rescale() {
+  app_start
+  app_wait_window || return 1
+  local to=2
+  [ "$S" = 2 ] && to=1
+  swaymsg output '*' scale "$to" >/dev/null || { fail "sway did not take scale $to"; return 1; }
+  # sway keeps a floating window's place in the layout, which shrinks to
+  # half at scale 2 and leaves the window partly off the screen.
+  swaymsg "[con_id=$APP_WID] move position center" >/dev/null
+  local RIG_OUTPUT_SCALE=$to S=$to E2E_SCALE=$to status=0
+  if ! rig_wait_for 5 app_fields_drawn; then
+    fail "the window was not drawn again at scale $to: no field outline at (46,10) and (46,40) at ${WX:-?},${WY:-?}"
+    status=1
+  fi
+  [ $status = 0 ] && { expect_label volume "Mute" || status=1; }
+  [ $status = 0 ] && { pick_mouse volume 0 || status=1; }
+  if [ $status = 0 ]; then
+    expect_tone "Unity, picked at scale $to" "$(echo "$PICK_T + 2" | bc)" "$(echo "$PICK_T + 2.5" | bc)" 440 0 \
+      || status=1
+  fi
+  swaymsg output '*' scale "$(( to == 2 ? 1 : 2 ))" >/dev/null
+  [ $status = 0 ] || return 1
+  expect_clean_exit
+}
+
 scenario_quit_wm() {
   app_start
   app_wait_window || return 1
@@ -1540,10 +1570,12 @@ scenario_no_window_manager() {
 
 ALL=(start bad_scale menus menu_focus mouse keyboard about accessibility quit_wm quit_sigterm second_launch
   no_display display_lost no_window_manager no_sound sound_server_restart sound_server_hangs
-  default_sink no_background soak)
+  default_sink no_background soak rescale)
 # Those about X11 alone: desktop scales said by X resources, a window
 # manager that gives a menu the keyboard, a bare X server.
 X11_ONLY=(bad_scale menu_focus no_window_manager)
+# Those about a native Wayland client alone: a scale changed while it runs.
+WAYLAND_ONLY=(rescale)
 
 cleanup_scenario() {
   local pid tracked
@@ -1606,6 +1638,9 @@ fi
 
 if [ ${#WANTED[@]} -eq 0 ]; then
   for name in "${ALL[@]}"; do
+    if [ "$RIG_DISPLAY" = x11 ] || [ "$DISPLAY_KIND" = xwayland ]; then
+      [[ " ${WAYLAND_ONLY[*]} " == *" $name "* ]] && continue
+    fi
     [ "$RIG_DISPLAY" = x11 ] || [[ " ${X11_ONLY[*]} " != *" $name "* ]] && WANTED+=("$name")
   done
 fi
@@ -1618,6 +1653,11 @@ for name in "${WANTED[@]}"; do
   fi
   if [ "$RIG_DISPLAY" != x11 ] && [[ " ${X11_ONLY[*]} " == *" $name "* ]]; then
     echo "run-e2e.sh: ${name//_/-} is a scenario of X11's alone" >&2
+    FAILED=$((FAILED + 1))
+    continue
+  fi
+  if [ "$DISPLAY_KIND" != wayland ] && [[ " ${WAYLAND_ONLY[*]} " == *" $name "* ]]; then
+    echo "run-e2e.sh: ${name//_/-} is a scenario of a native Wayland client's alone" >&2
     FAILED=$((FAILED + 1))
     continue
   fi

@@ -74,6 +74,10 @@ public:
 	void ShowWindow(DisplayWindowId id, bool show);
 	void RaiseWindow(DisplayWindowId id);
 	void MoveWindow(DisplayWindowId id, int32 x, int32 y);
+	// Makes the window's front buffer WIDTH x HEIGHT device pixels, for
+	// the scale a kScaleChanged event gave it; the next Present() fills it.
+	void ResizeWindow(DisplayWindowId id, int32 width, int32 height,
+		PixelScale scale);
 	void SetTitle(DisplayWindowId id, const std::string& title);
 	void SetIcon(DisplayWindowId id, std::vector<uint32> argb, int32 width,
 		int32 height);

@@ -16,6 +16,8 @@
 #ifndef _PRIVATE_DISPLAY_BACKEND_H
 #define _PRIVATE_DISPLAY_BACKEND_H
 
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -78,6 +80,10 @@ struct DisplayEvent {
 		// The connection to the window system is gone (or the window
 		// system ended it); the back end's LostReason() may say why.
 		kConnectionLost,
+		// The window is to be drawn at another scale from now on
+		// (scaleUnits); its pointer events already come at that scale.
+		// Its buffer stays as it was until ResizeWindow().
+		kScaleChanged,
 	};
 
 	Type type = kNone;
@@ -94,6 +100,47 @@ struct DisplayEvent {
 	// where the back end can tell (0: none of ours, or not known).
 	DisplayWindowId related = 0;
 	int64 when = 0;         // microseconds, monotonic
+	int32 scaleUnits = 0;   // kScaleChanged: 120ths (PixelScale::Units())
+};
+
+// Now, in DisplayEvent::when's clock.
+inline int64
+MonotonicUsec()
+{
+	timespec now;
+	clock_gettime(CLOCK_MONOTONIC, &now);
+	return int64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+// Counts a press as the next click of a multiple click when it comes
+// within half a second of the last one, of the same button, and within
+// four pixels of it (on the screen, or where the kits have the window).
+class ClickCounter {
+public:
+	int32 Press(uint32 button, int64 when, int32 x, int32 y)
+	{
+		if (button == fButton && when - fWhen <= kMultiClickUsec
+			&& std::abs(x - fX) <= kMultiClickDistance
+			&& std::abs(y - fY) <= kMultiClickDistance) {
+			fClicks++;
+		} else
+			fClicks = 1;
+		fButton = button;
+		fWhen = when;
+		fX = x;
+		fY = y;
+		return fClicks;
+	}
+
+private:
+	static constexpr int64 kMultiClickUsec = 500000;
+	static constexpr int32 kMultiClickDistance = 4;
+
+	uint32 fButton = 0;
+	int64 fWhen = 0;
+	int32 fX = 0;
+	int32 fY = 0;
+	int32 fClicks = 0;
 };
 
 class DisplayBackend {
@@ -135,6 +182,10 @@ public:
 	// do for its own windows.
 	virtual void FocusWindow(DisplayWindowId id) = 0;
 	virtual void MoveWindow(DisplayWindowId id, int32 x, int32 y) = 0;
+	// The window's front buffer has been made WIDTH x HEIGHT for a new
+	// scale (after kScaleChanged); its next Present() fills it.
+	virtual void ResizeWindow(DisplayWindowId, int32 /*width*/,
+		int32 /*height*/, int32 /*scaleUnits*/) {}
 	virtual void SetTitle(DisplayWindowId id, const std::string& title) = 0;
 	// `argb` holds width * height pixels, 0xAARRGGBB.
 	virtual void SetIcon(DisplayWindowId id, const std::vector<uint32>& argb,

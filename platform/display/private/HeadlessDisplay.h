@@ -58,6 +58,9 @@ void MouseMoved(DisplayWindowId id, float x, float y, uint32 buttons = 0);
 void KeyDown(DisplayWindowId id, const char* bytes, uint32 modifiers = 0,
 	int32 key = 0);
 void CloseRequested(DisplayWindowId id);
+// The desktop's scale changes under a shown window, as the compositor says
+// when the user sets another or the window goes to another output.
+void ChangeScale(DisplayWindowId id, PixelScale scale);
 // The window system gives the keyboard to the window (the one that had it
 // hears so first) or takes it away, as a window manager may, menus
 // included.

@@ -54,9 +54,14 @@ public:
 		StrokeLine(BPoint(20, 2), BPoint(24, 2));
 		SetHighColor(0, 0, 0);
 		FillTriangle(BPoint(30, 2), BPoint(38, 2), BPoint(34, 6));
+		SetHighColor(0, 0, 0);
+		DrawString("Ag", BPoint(2, 18));
 	}
 
+	void MouseDown(BPoint where) override { lastDown = where; }
+
 	std::atomic<int> draws{ 0 };
+	BPoint lastDown;
 	BRect lastUpdate;
 };
 
@@ -223,6 +228,52 @@ TEST_P(ScaledDrawingTest, ShapesCoverTheirInclusivePixels)
 	EXPECT_EQ(at(31, 4), white);
 	EXPECT_EQ(at(34, 7), white);
 	Close(shown);
+}
+
+// The desktop's scale changing under a shown window (another output, or
+// the user's setting): the window is drawn again exactly as one made at the
+// new scale, the pointer comes in the new scale's device pixels, and the
+// windows made afterwards take it too.
+TEST(DrawingTest, AShownWindowFollowsTheDesktopsScale)
+{
+	Watchdog watchdog(30s, "Rescale");
+	using BPrivate::PixelScale;
+	namespace Headless = BPrivate::Headless;
+	const PixelScale kOneAndAHalf = PixelScale::FromUnits(180);
+	Headless::SetScale(PixelScale(1));
+	BWindow* window = NewWindow("rescaled");
+	PaintingView* view = new PaintingView(BRect(10, 10, 60, 30));
+	window->AddChild(view);
+	Shown shown = ShowWindow(window);
+	uint32 id = BPrivate::DisplayIdOf(window);
+	for (PixelScale scale : { PixelScale(2), kOneAndAHalf }) {
+		Headless::ChangeScale(id, scale);
+		KitTest::Settle(window, shown.marker);
+		Headless::Sync();
+		BWindow* fresh = NewWindow("fresh");
+		fresh->AddChild(new PaintingView(BRect(10, 10, 60, 30)));
+		Shown made = ShowWindow(fresh);
+		std::vector<uint32> got, want;
+		int32 width = 0, height = 0, freshWidth = 0, freshHeight = 0;
+		ASSERT_TRUE(Headless::Snapshot(id, &got, &width, &height));
+		ASSERT_TRUE(Headless::Snapshot(BPrivate::DisplayIdOf(fresh), &want,
+			&freshWidth, &freshHeight));
+		EXPECT_EQ(width, scale.Length(131));
+		EXPECT_EQ(freshWidth, width) << "a new window missed the new scale";
+		EXPECT_EQ(freshHeight, height);
+		EXPECT_TRUE(got == want) << "at " << scale.Units() << "/120";
+		Close(made);
+
+		Headless::Activate(id, true);
+		Headless::MouseDown(id, float(scale.Start(10 + 7)),
+			float(scale.Start(10 + 3)));
+		Headless::MouseUp(id, float(scale.Start(10 + 7)),
+			float(scale.Start(10 + 3)));
+		KitTest::Settle(window, shown.marker);
+		EXPECT_EQ(view->lastDown, BPoint(7, 3));
+	}
+	Close(shown);
+	Headless::SetScale(PixelScale(1));
 }
 
 TEST(DrawingTest, OnlyTheInvalidatedBoxIsRedrawn)
