@@ -250,10 +250,7 @@ public:
 			_CloseInput();
 			if (fDecorContext != nullptr)
 				fDecor->libdecor_unref(fDecorContext);
-			if (fCursorTheme != nullptr)
-				fCursor->wl_cursor_theme_destroy(fCursorTheme);
-			if (fCursorSurface != nullptr)
-				wl_surface_destroy(fCursorSurface);
+			_ForgetCursor();
 			for (WaylandOutput& output : fOutputs) {
 				if (wl_output_get_version(output.output)
 						>= WL_OUTPUT_RELEASE_SINCE_VERSION) {
@@ -752,6 +749,10 @@ private:
 				_Push(closed);
 			}
 		}
+		// The pointer's image too, from the theme at the new size.
+		_ForgetCursor();
+		if (fPointerWindow != nullptr && fPointerSerial != 0)
+			_SetCursor(fPointerSerial);
 		for (auto& entry : fWindows) {
 			DisplayEvent changed;
 			changed.type = DisplayEvent::kScaleChanged;
@@ -1414,6 +1415,18 @@ private:
 		}
 	}
 
+	void _ForgetCursor()
+	{
+		if (fCursorSurface != nullptr)
+			wl_surface_destroy(fCursorSurface);
+		if (fCursorTheme != nullptr)
+			fCursor->wl_cursor_theme_destroy(fCursorTheme);
+		fCursorSurface = nullptr;
+		fCursorTheme = nullptr;
+		fCursorImage = nullptr;
+		fCursorTried = false;
+	}
+
 	// The pointer's image: the cursor theme's arrow, at the kits' scale.
 	void _SetCursor(uint32_t serial)
 	{
@@ -1480,6 +1493,7 @@ private:
 	{
 		auto* self = static_cast<WaylandDisplayBackend*>(data);
 		self->fPointerWindow = self->_WindowOf(surface);
+		self->fPointerSerial = serial;
 		self->fPointerX = wl_fixed_to_double(x) * self->fScale;
 		self->fPointerY = wl_fixed_to_double(y) * self->fScale;
 		self->_SetCursor(serial);
@@ -1792,6 +1806,7 @@ private:
 
 	const WaylandCursorLibrary* fCursor = nullptr;
 	bool fCursorTried = false;
+	uint32_t fPointerSerial = 0;    // of the pointer's last enter
 	wl_cursor_theme* fCursorTheme = nullptr;
 	wl_cursor_image* fCursorImage = nullptr;
 	wl_surface* fCursorSurface = nullptr;
