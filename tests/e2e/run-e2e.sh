@@ -1077,6 +1077,9 @@ scenario_rescale() {
   # half at scale 2 and leaves the window partly off the screen.
   swaymsg "[con_id=$APP_WID] move position center" >/dev/null
   local RIG_OUTPUT_SCALE=$to S=$to E2E_SCALE=$to status=0
+  # The pointer keeps its place in the layout, which is now elsewhere on
+  # the screen (from 2 to 1: the middle, over the window): out of view again.
+  pointer_out_of_view
   if ! rig_wait_for 5 app_fields_drawn; then
     fail "the window was not drawn again at scale $to: no field outline at (46,10) and (46,40) at ${WX:-?},${WY:-?}"
     status=1
