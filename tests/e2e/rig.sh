@@ -31,6 +31,7 @@
 
 RIG_PIDS=()
 declare -A RIG_NAMES=()
+declare -A RIG_LOGS=()
 RIG_DIR=""
 RIG_SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 RIG_RATE=44100
@@ -84,6 +85,14 @@ rig_spawn() {
   RIG_LAST_PID=$!
   RIG_PIDS+=("$RIG_LAST_PID")
   RIG_NAMES[$RIG_LAST_PID]="$*"
+  RIG_LOGS[$RIG_LAST_PID]=$log
+}
+
+# The last lines of a server's log, without the warnings every start of
+# one gives in the rig (no cookie, no D-Bus, running as root).
+rig_log_tail() {  # LOG
+  grep -v -e 'authkey\.c' -e 'D-Bus' -e 'not intended to be run as root' "$1" 2>/dev/null \
+    | tail -n 6 | tr '\n' '|'
 }
 
 # Takes a process that has been waited for off the list.
@@ -506,6 +515,19 @@ pcm.rig_card {
 EOF
 }
 
+# Prints which of the sound server's processes ended without the rig
+# ending them, and the last lines of its log; fails when all still run.
+rig_sound_crashed() {
+  local pid
+  for pid in "${RIG_SERVER_PIDS[@]}"; do
+    rig_alive "$pid" && continue
+    printf '%s ended by itself; its log ends: %s' "${RIG_NAMES[$pid]%% *}" \
+      "$(rig_log_tail "${RIG_LOGS[$pid]:-/dev/null}")"
+    return 0
+  done
+  return 1
+}
+
 # Kills the sound server outright, as a crash would: all of its processes
 # at once.
 rig_sound_kill() {
@@ -712,6 +734,10 @@ rig_stop() {
     status=$?
     if [ "$status" -gt 128 ] && [ "$status" != 143 ]; then
       rig_log "rig: ${RIG_NAMES[$pid]:-process $pid} ended with status $status when stopped"
+      # What a crashed server said last is all that is left of it once
+      # the rig's files go.
+      [ -n "${RIG_LOGS[$pid]:-}" ] && [ -r "${RIG_LOGS[$pid]}" ] \
+        && rig_log "rig: its log ends: $(rig_log_tail "${RIG_LOGS[$pid]}")"
     fi
   done
   RIG_PIDS=()
