@@ -247,13 +247,20 @@ private:
 		// tone. Before 1.0 only client-rt.conf loads the real-time module;
 		// from 1.0 on the plain client.conf does, and asking for
 		// client-rt.conf earns a warning on the terminal at every start.
-		// A leaner context of our own, without the session manager's and
-		// the metadata's modules, would save 0.4 MB, but its data thread
-		// would start before the real-time module could lift it.
+		// A stream needs none of the modules for exporting devices,
+		// metadata or sessions that the configuration also loads: 0.4 MB
+		// of libraries. From 1.0 on its entries can be turned off by
+		// properties, so the user's own client configuration still holds;
+		// older libraries ignore them. (A configuration of our own would
+		// lose the user's, and its data thread would start before the
+		// real-time module could lift it.)
 		const char* config
 			= PipeWireClientConfig(fLibrary->pw_get_library_version());
 		return fLibrary->pw_context_new(fLoop,
-			fLibrary->pw_properties_new(PW_KEY_CONFIG_NAME, config, nullptr),
+			fLibrary->pw_properties_new(PW_KEY_CONFIG_NAME, config,
+				"module.client-device", "false",
+				"module.metadata", "false",
+				"module.session-manager", "false", nullptr),
 			0);
 	}
 
