@@ -117,10 +117,11 @@ struct WaylandWindow {
 	std::shared_ptr<FrontBuffer> front;
 	int32 width = 0;            // device pixels
 	int32 height = 0;
-	int32 scale = 1;            // the buffer scale its pixels are drawn at
-	// The buffer scale the compositor was last told of (it changes with
-	// the buffer that follows a new scale, never before it).
-	int32 committedScale = 1;
+	PixelScale scale;           // the scale its pixels are drawn at
+	// The scale the compositor was last told of, by the buffer scale or the
+	// viewport's size (it changes with the buffer that follows a new scale,
+	// never before it).
+	PixelScale committedScale;
 	int32 x = 0;                // the kits' idea of where it is (device)
 	int32 y = 0;
 	bool popup = false;
@@ -137,6 +138,10 @@ struct WaylandWindow {
 	xdg_toplevel* toplevel = nullptr;
 	xdg_popup* xdgPopup = nullptr;
 	zxdg_toplevel_decoration_v1* decoration = nullptr;
+	// Where the compositor scales by fractions: the surface's scale as it
+	// prefers it, and the viewport that shows the buffer at logical size.
+	wp_fractional_scale_v1* fractional = nullptr;
+	wp_viewport* viewport = nullptr;
 	// Where the compositor draws no decorations: libdecor's frame, which
 	// owns the xdg_surface and xdg_toplevel then.
 	libdecor_frame* decorFrame = nullptr;
@@ -260,6 +265,10 @@ public:
 			}
 			if (fActivation != nullptr)
 				xdg_activation_v1_destroy(fActivation);
+			if (fFractionalScale != nullptr)
+				wp_fractional_scale_manager_v1_destroy(fFractionalScale);
+			if (fViewporter != nullptr)
+				wp_viewporter_destroy(fViewporter);
 			if (fDecorationManager != nullptr)
 				zxdg_decoration_manager_v1_destroy(fDecorationManager);
 			if (fWmBase != nullptr)
@@ -373,10 +382,10 @@ public:
 			if (output.modeWidth <= 0 || output.modeHeight <= 0)
 				continue;
 			bool turned = (output.transform & 1) != 0;
-			int32 w = (turned ? output.modeHeight : output.modeWidth)
-				/ std::max<int32>(1, output.scale) * fScale;
-			int32 h = (turned ? output.modeWidth : output.modeHeight)
-				/ std::max<int32>(1, output.scale) * fScale;
+			int32 w = fScale.Length((turned ? output.modeHeight
+				: output.modeWidth) / std::max<int32>(1, output.scale));
+			int32 h = fScale.Length((turned ? output.modeWidth
+				: output.modeHeight) / std::max<int32>(1, output.scale));
 			if (int64(w) * h > int64(width) * height) {
 				width = w;
 				height = h;
@@ -387,7 +396,9 @@ public:
 		return BRect(0, 0, width - 1, height - 1);
 	}
 
-	int32 DesktopScale() override { return fScale; }
+	// At start only whole scales are known: a fractional one comes with
+	// the first window's surface, as a scale change.
+	int32 DesktopScale() override { return fScale.Ceiling(); }
 	bool KnowsWindowPositions() const override { return false; }
 
 	bool CreateWindow(DisplayWindowId id, const WindowSpec& spec,
@@ -403,8 +414,8 @@ public:
 		if (!SurfaceSizeFor(width, height, fScale, &logicalWidth,
 				&logicalHeight)) {
 			fprintf(stderr, "%s: cannot create a window of %dx%d pixels at "
-				"scale %d\n", program_invocation_short_name, int(width),
-				int(height), int(fScale));
+				"scale %g\n", program_invocation_short_name, int(width),
+				int(height), fScale.Factor());
 			return false;
 		}
 		auto window = std::make_unique<WaylandWindow>();
@@ -494,12 +505,14 @@ public:
 		int32 scaleUnits) override
 	{
 		WaylandWindow* window = _Find(id);
-		int32 scale = scaleUnits / PixelScale::kUnit;
-		if (window == nullptr || scale < 1 || width % scale != 0
-			|| height % scale != 0)
+		PixelScale scale = PixelScale::FromUnits(scaleUnits);
+		int32 logicalWidth, logicalHeight;
+		if (window == nullptr
+			|| !SurfaceSizeFor(width, height, scale, &logicalWidth,
+				&logicalHeight))
 			return;
-		window->x = window->x / window->scale * scale;
-		window->y = window->y / window->scale * scale;
+		window->x = scale.Start(window->scale.PixelAt(window->x));
+		window->y = scale.Start(window->scale.PixelAt(window->y));
 		window->width = width;
 		window->height = height;
 		window->scale = scale;
@@ -639,6 +652,14 @@ private:
 		} else if (strcmp(interface, xdg_activation_v1_interface.name) == 0) {
 			self->fActivation = static_cast<xdg_activation_v1*>(
 				bind(&xdg_activation_v1_interface, 1));
+		} else if (strcmp(interface,
+				wp_fractional_scale_manager_v1_interface.name) == 0) {
+			self->fFractionalScale
+				= static_cast<wp_fractional_scale_manager_v1*>(
+					bind(&wp_fractional_scale_manager_v1_interface, 1));
+		} else if (strcmp(interface, wp_viewporter_interface.name) == 0) {
+			self->fViewporter = static_cast<wp_viewporter*>(
+				bind(&wp_viewporter_interface, 1));
 		} else if (strcmp(interface, wl_seat_interface.name) == 0
 			&& self->fSeat == nullptr) {
 			self->fSeat = static_cast<wl_seat*>(bind(&wl_seat_interface, 7));
@@ -731,10 +752,19 @@ private:
 	{
 		if (fDisplay == nullptr || fWakeFd < 0)
 			return;     // still opening: Open() reads them
+		// Once the compositor has said the fractional scale it wants, the
+		// outputs' whole ones (rounded up) no longer count: it says the
+		// new one itself when the user changes it.
+		if (fPreferredUnits > 0)
+			return;
 		std::vector<int32> scales;
 		for (const WaylandOutput& output : fOutputs)
 			scales.push_back(output.scale);
-		int32 scale = SurfaceScaleFor(0, scales);
+		_ScaleChanged(SurfaceScaleFor(0, scales));
+	}
+
+	void _ScaleChanged(PixelScale scale)
+	{
 		if (scale == fScale)
 			return;
 		fScale = scale;
@@ -757,9 +787,49 @@ private:
 			DisplayEvent changed;
 			changed.type = DisplayEvent::kScaleChanged;
 			changed.window = entry.first;
-			changed.scaleUnits = scale * PixelScale::kUnit;
+			changed.scaleUnits = scale.Units();
 			_Push(changed);
 		}
+	}
+
+	static void _PreferredScale(void* data, wp_fractional_scale_v1*,
+		uint32_t units)
+	{
+		auto* self = static_cast<WaylandDisplayBackend*>(data);
+		if (units == 0)
+			return;
+		self->fPreferredUnits = int32(std::min<uint32_t>(units,
+			PixelScale::kMost * PixelScale::kUnit));
+		self->_ScaleChanged(PixelScale::FromUnits(self->fPreferredUnits));
+	}
+
+	// The window's size in its surface's logical pixels.
+	static void _LogicalSize(const WaylandWindow& window, int32* width,
+		int32* height)
+	{
+		if (!SurfaceSizeFor(window.width, window.height, window.scale, width,
+				height)) {
+			*width = std::max<int32>(1, window.scale.PixelAt(window.width));
+			*height = std::max<int32>(1, window.scale.PixelAt(window.height));
+		}
+	}
+
+	// Tells the compositor the scale the window's buffers are drawn at:
+	// through the viewport, which shows the buffer at the window's logical
+	// size whatever the scale, where there is one; else as the buffer
+	// scale, which only a whole scale can be.
+	void _CommitScale(WaylandWindow& window)
+	{
+		if (window.viewport != nullptr) {
+			int32 width, height;
+			_LogicalSize(window, &width, &height);
+			wp_viewport_set_destination(window.viewport, width, height);
+		} else if (window.committedScale != window.scale
+			|| window.scale.Units() != PixelScale::kUnit) {
+			wl_surface_set_buffer_scale(window.surface,
+				window.scale.Ceiling());
+		}
+		window.committedScale = window.scale;
 	}
 
 	static void _OutputScale(void* data, wl_output* output, int32_t factor)
@@ -788,9 +858,26 @@ private:
 		window.configured = false;
 		window.surface = wl_compositor_create_surface(fCompositor);
 		fBySurface[window.surface] = &window;
-		window.committedScale = window.scale;
-		if (window.scale > 1)
-			wl_surface_set_buffer_scale(window.surface, window.scale);
+		if (fFractionalScale != nullptr && fViewporter != nullptr) {
+			window.viewport = wp_viewporter_get_viewport(fViewporter,
+				window.surface);
+			// Each toplevel's preference is the program's scale; a
+			// pop-up's is its parent's.
+			if (!window.popup) {
+				window.fractional
+					= wp_fractional_scale_manager_v1_get_fractional_scale(
+						fFractionalScale, window.surface);
+				static const wp_fractional_scale_v1_listener
+					kFractionalListener = [] {
+						wp_fractional_scale_v1_listener listener = {};
+						listener.preferred_scale = &_PreferredScale;
+						return listener;
+					}();
+				wp_fractional_scale_v1_add_listener(window.fractional,
+					&kFractionalListener, this);
+			}
+		}
+		_CommitScale(window);
 		if (!window.popup && fDecorationManager == nullptr && _OpenDecor()) {
 			_ShowDecorated(window, parent);
 			return;
@@ -864,8 +951,8 @@ private:
 			xdg_toplevel_set_title(window.toplevel, window.title.c_str());
 			xdg_toplevel_set_app_id(window.toplevel, kAppId);
 			if (!window.resizable) {
-				int32 width = window.width / window.scale;
-				int32 height = window.height / window.scale;
+				int32 width, height;
+				_LogicalSize(window, &width, &height);
 				xdg_toplevel_set_min_size(window.toplevel, width, height);
 				xdg_toplevel_set_max_size(window.toplevel, width, height);
 			}
@@ -932,8 +1019,8 @@ private:
 		fDecor->libdecor_frame_set_title(frame, window.title.c_str());
 		fDecor->libdecor_frame_set_app_id(frame, kAppId);
 		if (!window.resizable) {
-			int32 width = window.width / window.scale;
-			int32 height = window.height / window.scale;
+			int32 width, height;
+			_LogicalSize(window, &width, &height);
 			fDecor->libdecor_frame_set_min_content_size(frame, width, height);
 			fDecor->libdecor_frame_set_max_content_size(frame, width, height);
 			fDecor->libdecor_frame_unset_capabilities(frame,
@@ -962,8 +1049,10 @@ private:
 		auto* window = static_cast<WaylandWindow*>(data);
 		WaylandDisplayBackend* self = window->backend;
 		// The content keeps its size, whatever the compositor offers.
-		libdecor_state* state = self->fDecor->libdecor_state_new(
-			window->width / window->scale, window->height / window->scale);
+		int32 width, height;
+		_LogicalSize(*window, &width, &height);
+		libdecor_state* state = self->fDecor->libdecor_state_new(width,
+			height);
 		self->fDecor->libdecor_frame_commit(frame, state, configuration);
 		self->fDecor->libdecor_state_free(state);
 		if (!window->configured) {
@@ -1040,10 +1129,16 @@ private:
 			if (window.xdgSurface != nullptr)
 				xdg_surface_destroy(window.xdgSurface);
 		}
+		if (window.fractional != nullptr)
+			wp_fractional_scale_v1_destroy(window.fractional);
+		if (window.viewport != nullptr)
+			wp_viewport_destroy(window.viewport);
 		if (window.surface != nullptr) {
 			fBySurface.erase(window.surface);
 			wl_surface_destroy(window.surface);
 		}
+		window.fractional = nullptr;
+		window.viewport = nullptr;
 		window.frame = nullptr;
 		window.decoration = nullptr;
 		window.xdgPopup = nullptr;
@@ -1255,12 +1350,10 @@ private:
 			if (other != buffer)
 				other->stale = Merge(other->stale, window.damage);
 		}
-		if (window.committedScale != window.scale) {
-			// With the first buffer of the new size, so that no commit
-			// ever pairs a scale with a buffer it does not divide.
-			wl_surface_set_buffer_scale(window.surface, window.scale);
-			window.committedScale = window.scale;
-		}
+		// With the first buffer of the new size, so that no commit ever
+		// pairs a scale with a buffer it does not divide.
+		if (window.committedScale != window.scale)
+			_CommitScale(window);
 		wl_surface_attach(window.surface, buffer->buffer, 0, 0);
 		const ClipBox& damage = window.damage;
 		if (wl_surface_get_version(window.surface)
@@ -1269,10 +1362,10 @@ private:
 				damage.right - damage.left + 1, damage.bottom - damage.top + 1);
 		} else {
 			// In the surface's pixels, rounded out.
-			int32 left = damage.left / window.scale;
-			int32 top = damage.top / window.scale;
-			int32 right = damage.right / window.scale;
-			int32 bottom = damage.bottom / window.scale;
+			int32 left = window.scale.PixelAt(damage.left);
+			int32 top = window.scale.PixelAt(damage.top);
+			int32 right = window.scale.PixelAt(damage.right);
+			int32 bottom = window.scale.PixelAt(damage.bottom);
 			wl_surface_damage(window.surface, left, top, right - left + 1,
 				bottom - top + 1);
 		}
@@ -1441,7 +1534,7 @@ private:
 					size = 24;
 				fCursorTheme = fCursor->wl_cursor_theme_load(
 					theme != nullptr && theme[0] != '\0' ? theme : nullptr,
-					size * fScale, fShm);
+					size * fScale.Ceiling(), fShm);
 			}
 			if (fCursorTheme != nullptr) {
 				static const char* const kNames[] = { "left_ptr", "default",
@@ -1458,9 +1551,9 @@ private:
 			if (fCursorImage != nullptr) {
 				wl_buffer* buffer = fCursor->wl_cursor_image_get_buffer(
 					fCursorImage);
-				fCursorScale = fScale;
-				if (fCursorImage->width % uint32_t(fScale) != 0
-					|| fCursorImage->height % uint32_t(fScale) != 0) {
+				fCursorScale = fScale.Ceiling();
+				if (fCursorImage->width % uint32_t(fCursorScale) != 0
+					|| fCursorImage->height % uint32_t(fCursorScale) != 0) {
 					fCursorScale = 1;
 				}
 				fCursorSurface = wl_compositor_create_surface(fCompositor);
@@ -1494,8 +1587,8 @@ private:
 		auto* self = static_cast<WaylandDisplayBackend*>(data);
 		self->fPointerWindow = self->_WindowOf(surface);
 		self->fPointerSerial = serial;
-		self->fPointerX = wl_fixed_to_double(x) * self->fScale;
-		self->fPointerY = wl_fixed_to_double(y) * self->fScale;
+		self->fPointerX = wl_fixed_to_double(x) * self->fScale.Factor();
+		self->fPointerY = wl_fixed_to_double(y) * self->fScale.Factor();
 		self->_SetCursor(serial);
 	}
 
@@ -1519,8 +1612,8 @@ private:
 		wl_fixed_t x, wl_fixed_t y)
 	{
 		auto* self = static_cast<WaylandDisplayBackend*>(data);
-		self->fPointerX = wl_fixed_to_double(x) * self->fScale;
-		self->fPointerY = wl_fixed_to_double(y) * self->fScale;
+		self->fPointerX = wl_fixed_to_double(x) * self->fScale.Factor();
+		self->fPointerY = wl_fixed_to_double(y) * self->fScale.Factor();
 		if (self->fPointerWindow == nullptr)
 			return;
 		DisplayEvent moved;
@@ -1766,6 +1859,10 @@ private:
 	xdg_wm_base* fWmBase = nullptr;
 	zxdg_decoration_manager_v1* fDecorationManager = nullptr;
 	xdg_activation_v1* fActivation = nullptr;
+	// Both or neither: a fractional scale is only of use with a viewport
+	// to show the buffer at its logical size.
+	wp_fractional_scale_manager_v1* fFractionalScale = nullptr;
+	wp_viewporter* fViewporter = nullptr;
 	wl_seat* fSeat = nullptr;
 	std::string fSeatName = "seat0";
 	wl_pointer* fPointer = nullptr;
@@ -1773,7 +1870,10 @@ private:
 	std::vector<WaylandOutput> fOutputs;
 	int fWakeFd = -1;
 	int fRepeatFd = -1;
-	int32 fScale = 1;
+	PixelScale fScale;
+	// The scale the compositor prefers for the program's surfaces, in
+	// 120ths, once it has said one (wp_fractional_scale_v1); 0 before.
+	int32 fPreferredUnits = 0;
 	bool fLost = false;
 	std::string fLostReason;
 

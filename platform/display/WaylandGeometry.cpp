@@ -9,25 +9,37 @@ namespace BPrivate {
 
 namespace {
 
+// The logical pixel that holds device pixel `device`.
 int32
-Logical(float device, int32 scale)
+Logical(float device, PixelScale scale)
 {
-	return int32(std::floor(device / float(scale)));
+	return scale.PixelAt(int32(std::floor(device)));
+}
+
+// A length of device pixels in logical ones: the length whose
+// PixelScale::Length it is (nearest, as Length rounds).
+int32
+LogicalLength(float device, PixelScale scale)
+{
+	int64 length = int64(std::floor(device));
+	return int32((length * PixelScale::kUnit + scale.Units() / 2)
+		/ scale.Units());
 }
 
 } // namespace
 
 PopupPositioner
 PopupPositionerFor(const BRect& anchor, const BRect& popup,
-	const BRect& parent, int32 scale)
+	const BRect& parent, PixelScale scale)
 {
-	scale = std::max<int32>(1, scale);
 	PopupPositioner result;
-	result.width = std::max<int32>(1, Logical(popup.Width() + 1, scale));
-	result.height = std::max<int32>(1, Logical(popup.Height() + 1, scale));
-	int32 parentWidth = std::max<int32>(1, Logical(parent.Width() + 1, scale));
+	result.width = std::max<int32>(1, LogicalLength(popup.Width() + 1, scale));
+	result.height = std::max<int32>(1,
+		LogicalLength(popup.Height() + 1, scale));
+	int32 parentWidth = std::max<int32>(1,
+		LogicalLength(parent.Width() + 1, scale));
 	int32 parentHeight = std::max<int32>(1,
-		Logical(parent.Height() + 1, scale));
+		LogicalLength(parent.Height() + 1, scale));
 
 	// Inclusive device rectangle to the parent's logical pixels.
 	int32 left, top, right, bottom;
@@ -55,23 +67,27 @@ PopupPositionerFor(const BRect& anchor, const BRect& popup,
 }
 
 BPoint
-PopupLeftTopFor(BPoint parentLeftTop, int32 x, int32 y, int32 scale)
+PopupLeftTopFor(BPoint parentLeftTop, int32 x, int32 y, PixelScale scale)
 {
-	scale = std::max<int32>(1, scale);
-	return BPoint(parentLeftTop.x + float(x) * scale,
-		parentLeftTop.y + float(y) * scale);
+	return BPoint(parentLeftTop.x + float(scale.Start(x)),
+		parentLeftTop.y + float(scale.Start(y)));
 }
 
 bool
-SurfaceSizeFor(int32 bufferWidth, int32 bufferHeight, int32 scale,
+SurfaceSizeFor(int32 bufferWidth, int32 bufferHeight, PixelScale scale,
 	int32* width, int32* height)
 {
-	if (scale < 1 || bufferWidth <= 0 || bufferHeight <= 0
-		|| bufferWidth % scale != 0 || bufferHeight % scale != 0) {
+	if (bufferWidth <= 0 || bufferHeight <= 0)
+		return false;
+	int32 logicalWidth = LogicalLength(float(bufferWidth), scale);
+	int32 logicalHeight = LogicalLength(float(bufferHeight), scale);
+	if (logicalWidth < 1 || logicalHeight < 1
+		|| scale.Length(logicalWidth) != bufferWidth
+		|| scale.Length(logicalHeight) != bufferHeight) {
 		return false;
 	}
-	*width = bufferWidth / scale;
-	*height = bufferHeight / scale;
+	*width = logicalWidth;
+	*height = logicalHeight;
 	return true;
 }
 

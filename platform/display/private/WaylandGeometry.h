@@ -20,6 +20,7 @@
 
 #include <Point.h>
 #include <Rect.h>
+#include <private/Canvas.h>
 
 namespace BPrivate {
 
@@ -44,17 +45,20 @@ struct PopupPositioner {
 // parent. The anchor rectangle is kept inside the parent, and no side is
 // shorter than one pixel.
 PopupPositioner PopupPositionerFor(const BRect& anchor, const BRect& popup,
-	const BRect& parent, int32 scale);
+	const BRect& parent, PixelScale scale);
 
 // Where the kits' screen has a pop-up that the compositor put at x, y (its
 // parent surface's logical pixels) from a parent at `parentLeftTop`
 // (device pixels).
-BPoint PopupLeftTopFor(BPoint parentLeftTop, int32 x, int32 y, int32 scale);
+BPoint PopupLeftTopFor(BPoint parentLeftTop, int32 x, int32 y,
+	PixelScale scale);
 
 // The surface's size in logical pixels for a buffer of width x height
-// device pixels at `scale`; false when the buffer is not a whole number of
-// logical pixels (the compositor would refuse it) or is empty.
-bool SurfaceSizeFor(int32 bufferWidth, int32 bufferHeight, int32 scale,
+// device pixels at `scale`; false when the buffer is not what a window of
+// whole logical pixels has at that scale (at a whole scale the compositor
+// would refuse it; at a fractional one it is not PixelScale::Length of any
+// size) or is empty.
+bool SurfaceSizeFor(int32 bufferWidth, int32 bufferHeight, PixelScale scale,
 	int32* width, int32* height);
 
 // The scale for a surface's buffers: the compositor's preferred one where

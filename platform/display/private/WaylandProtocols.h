@@ -1,6 +1,6 @@
 /*
  * The Wayland protocols the back end speaks (the core protocol, xdg-shell,
- * xdg-decoration, xdg-activation), with their requests reaching the
+ * xdg-decoration, xdg-activation, fractional-scale with viewporter), with their requests reaching the
  * libwayland-client loaded at run time.
  *
  * The protocols' client headers (the core one from libwayland-dev, the
@@ -58,6 +58,8 @@ extern const WaylandClientLibrary* gWaylandClient;
 #include "xdg-shell-client-protocol.h"
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-activation-v1-client-protocol.h"
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include <private/WaylandDecorLibrary.h>
 
 #endif // _PRIVATE_WAYLAND_PROTOCOLS_H

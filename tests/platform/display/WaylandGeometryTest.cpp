@@ -12,12 +12,14 @@ using namespace BPrivate;
 namespace {
 
 // The main window's content at (100, 100), 131 x 71, and its volume
-// field's control, at the kits' scale `scale`.
+// field's control, at the kits' scale `scale`: each pixel x as the device
+// pixels from scale.Start(x) on.
 BRect
-Scaled(const BRect& rect, int32 scale)
+Scaled(const BRect& rect, PixelScale scale)
 {
-	return BRect(rect.left * scale, rect.top * scale,
-		(rect.right + 1) * scale - 1, (rect.bottom + 1) * scale - 1);
+	return BRect(scale.Start(int32(rect.left)), scale.Start(int32(rect.top)),
+		scale.Start(int32(rect.right) + 1) - 1,
+		scale.Start(int32(rect.bottom) + 1) - 1);
 }
 
 const BRect kParent(100, 100, 230, 170);
@@ -28,8 +30,10 @@ const BRect kMenu(146, 128, 216, 216);
 
 TEST(WaylandGeometryTest, MenuOpensBelowItsFieldInTheParentsSurface)
 {
-	for (int32 scale = 1; scale <= 3; scale++) {
-		SCOPED_TRACE(testing::Message() << "scale " << scale);
+	// Whole scales, and the fractional ones desktops offer.
+	for (int32 units : { 120, 240, 360, 150, 180, 210, 270 }) {
+		PixelScale scale = PixelScale::FromUnits(units);
+		SCOPED_TRACE(testing::Message() << "scale " << scale.Factor());
 		PopupPositioner positioner = PopupPositionerFor(
 			Scaled(kControl, scale), Scaled(kMenu, scale),
 			Scaled(kParent, scale), scale);
@@ -81,6 +85,11 @@ TEST(WaylandGeometryTest, WhereTheCompositorPutsAPopupIsWhereTheKitsHaveIt)
 	BPoint leftTop = PopupLeftTopFor(BPoint(200, 200), 46, 28, 2);
 	EXPECT_EQ(leftTop.x, 292);
 	EXPECT_EQ(leftTop.y, 256);
+	// At 1.5, where the kits draw the pixel the compositor names.
+	leftTop = PopupLeftTopFor(BPoint(200, 200), 46, 29,
+		PixelScale::FromUnits(180));
+	EXPECT_EQ(leftTop.x, 269);
+	EXPECT_EQ(leftTop.y, 243);
 	// Flipped above its field, or slid left past the window's edge.
 	leftTop = PopupLeftTopFor(BPoint(100, 100), -20, -79, 1);
 	EXPECT_EQ(leftTop.x, 80);
@@ -98,10 +107,22 @@ TEST(WaylandGeometryTest, SurfaceSizeIsTheBufferOverTheScale)
 	EXPECT_EQ(height, 71);
 	ASSERT_TRUE(SurfaceSizeFor(393, 213, 3, &width, &height));
 	EXPECT_EQ(width, 131);
-	// Not a whole number of logical pixels, empty, or no scale.
+	// At 1.5 the window's buffer is 197 x 107, its size times the scale
+	// rounded; at 1.25, 164 x 89.
+	ASSERT_TRUE(SurfaceSizeFor(197, 107, PixelScale::FromUnits(180), &width,
+		&height));
+	EXPECT_EQ(width, 131);
+	EXPECT_EQ(height, 71);
+	ASSERT_TRUE(SurfaceSizeFor(164, 89, PixelScale::FromUnits(150), &width,
+		&height));
+	EXPECT_EQ(width, 131);
+	EXPECT_EQ(height, 71);
+	// Not a whole number of logical pixels, not what any size comes to at
+	// 1.5, or empty.
 	EXPECT_FALSE(SurfaceSizeFor(263, 142, 2, &width, &height));
+	EXPECT_FALSE(SurfaceSizeFor(196, 107, PixelScale::FromUnits(180), &width,
+		&height));
 	EXPECT_FALSE(SurfaceSizeFor(0, 142, 2, &width, &height));
-	EXPECT_FALSE(SurfaceSizeFor(262, 142, 0, &width, &height));
 }
 
 TEST(WaylandGeometryTest, ScaleIsThePreferredOneElseTheLargestOutputs)
