@@ -407,10 +407,14 @@ BApplication::_GuardLaunch()
 			program_invocation_short_name, why.c_str());
 		return true;
 	}
-	fLaunchGuard.reset(new BPrivate::LaunchGuard([] {
+	fLaunchGuard.reset(new BPrivate::LaunchGuard([](const std::string& token) {
+		// The token first, so that the windows' raising finds it.
+		BPrivate::Display* display = BPrivate::Display::Default();
+		if (!token.empty() && display != nullptr)
+			display->OfferActivationToken(token);
 		BPrivate::PostToApplication(BPrivate::kMsgActivateWindows);
 	}));
-	return fLaunchGuard->Acquire(path)
+	return fLaunchGuard->Acquire(path, &BPrivate::Display::ActivationTokenForLaunch)
 		!= BPrivate::LaunchGuard::kOtherInstance;
 }
 

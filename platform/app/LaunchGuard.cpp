@@ -20,8 +20,10 @@ namespace BPrivate {
 
 namespace {
 
-const char kActivateRequest[] = "activate\n";
+// "activate\n", or "activate TOKEN\n" with an activation token.
+const char kActivateRequest[] = "activate";
 const char kActivateReply[] = "ok\n";
+const size_t kMostTokenLength = 255;
 // How long a later launch waits for the running one to answer.
 const int kAnswerTimeoutMs = 2000;
 
@@ -64,6 +66,31 @@ ReadExactly(int fd, const char* expected, int timeoutMs)
 	return received == expected;
 }
 
+// Reads one line of at most `most` bytes, without its newline, until the
+// time is up.
+bool
+ReadLine(int fd, size_t most, int timeoutMs, std::string* line)
+{
+	line->clear();
+	for (;;) {
+		pollfd poller = { fd, POLLIN, 0 };
+		if (poll(&poller, 1, timeoutMs) <= 0)
+			return false;
+		char buffer[64];
+		ssize_t count = read(fd, buffer, sizeof(buffer));
+		if (count <= 0)
+			return false;
+		const char* end = static_cast<const char*>(
+			memchr(buffer, '\n', size_t(count)));
+		line->append(buffer, end != nullptr ? size_t(end - buffer)
+			: size_t(count));
+		if (line->size() > most)
+			return false;
+		if (end != nullptr)
+			return true;
+	}
+}
+
 bool
 WriteAll(int fd, const char* text)
 {
@@ -80,7 +107,7 @@ WriteAll(int fd, const char* text)
 
 } // namespace
 
-LaunchGuard::LaunchGuard(std::function<void()> activate)
+LaunchGuard::LaunchGuard(Activate activate)
 	:
 	fActivate(std::move(activate)),
 	fSocket(-1),
@@ -163,7 +190,19 @@ LaunchGuard::SocketPath(const std::string& signature, bool perExecutable,
 }
 
 bool
-LaunchGuard::_AskRunning(const std::string& path)
+LaunchGuard::IsPassableToken(const std::string& token)
+{
+	if (token.size() > kMostTokenLength)
+		return false;
+	for (char c : token) {
+		if (c <= ' ' || c > '~')
+			return false;
+	}
+	return true;
+}
+
+bool
+LaunchGuard::_AskRunning(const std::string& path, const TokenSource& token)
 {
 	sockaddr_un address;
 	if (!FillAddress(path, &address))
@@ -174,7 +213,13 @@ LaunchGuard::_AskRunning(const std::string& path)
 	bool answered = false;
 	if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address))
 			== 0) {
-		answered = WriteAll(fd, kActivateRequest)
+		// Someone listens: only now is a token worth asking for.
+		std::string request = kActivateRequest;
+		std::string passed = token ? token() : std::string();
+		if (!passed.empty() && IsPassableToken(passed))
+			request += " " + passed;
+		request += "\n";
+		answered = WriteAll(fd, request.c_str())
 			&& ReadExactly(fd, kActivateReply, kAnswerTimeoutMs);
 	}
 	close(fd);
@@ -182,14 +227,14 @@ LaunchGuard::_AskRunning(const std::string& path)
 }
 
 LaunchGuard::Outcome
-LaunchGuard::Acquire(const std::string& path)
+LaunchGuard::Acquire(const std::string& path, TokenSource token)
 {
 	sockaddr_un address;
 	if (!FillAddress(path, &address))
 		return kUnguarded;
 
 	for (int attempt = 0; attempt < 2; attempt++) {
-		if (_AskRunning(path))
+		if (_AskRunning(path, token))
 			return kOtherInstance;
 
 		int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -244,9 +289,18 @@ LaunchGuard::_Listen()
 		int client = accept4(fSocket, nullptr, nullptr, SOCK_CLOEXEC);
 		if (client < 0)
 			continue;
-		if (ReadExactly(client, kActivateRequest, kAnswerTimeoutMs)) {
+		std::string line;
+		const size_t verb = strlen(kActivateRequest);
+		if (ReadLine(client, verb + 1 + kMostTokenLength, kAnswerTimeoutMs,
+				&line)
+			&& line.compare(0, verb, kActivateRequest) == 0
+			&& (line.size() == verb || line[verb] == ' ')) {
+			std::string token = line.size() > verb ? line.substr(verb + 1)
+				: std::string();
+			if (!IsPassableToken(token))
+				token.clear();
 			if (fActivate)
-				fActivate();
+				fActivate(token);
 			WriteAll(client, kActivateReply);
 		}
 		close(client);

@@ -25,6 +25,11 @@ namespace BPrivate {
 
 namespace {
 
+// How long a later launch waits for the compositor's token at most: it
+// takes a few milliseconds, and a compositor that does not answer must not
+// keep the launch from ending.
+const int kLaunchTokenTimeoutMs = 500;
+
 std::mutex sStartLock;
 Display* sDisplay = nullptr;
 // The display for Lost(), which may not take sStartLock: Shutdown() holds it
@@ -478,6 +483,32 @@ void
 Display::RaiseWindow(DisplayWindowId id)
 {
 	_Request([id](DisplayBackend& backend) { backend.RaiseWindow(id); });
+}
+
+void
+Display::OfferActivationToken(const std::string& token)
+{
+	_Request([token](DisplayBackend& backend) {
+		backend.OfferActivationToken(token);
+	});
+}
+
+std::string
+Display::ActivationTokenForLaunch()
+{
+	const char* given = getenv("XDG_ACTIVATION_TOKEN");
+	if (given != nullptr && given[0] != '\0')
+		return given;
+	const char* choice = getenv("BELVO_DISPLAY");
+	if (choice != nullptr && choice[0] != '\0'
+		&& strcmp(choice, "wayland") != 0)
+		return std::string();
+	for (const DisplayBackendChoice& backend : DisplayBackendChoices()) {
+		// Wayland is a candidate only when the session names a compositor.
+		if (strcmp(backend.name, "wayland") == 0 && !backend.byNameOnly)
+			return RequestWaylandActivationToken(kLaunchTokenTimeoutMs);
+	}
+	return std::string();
 }
 
 void

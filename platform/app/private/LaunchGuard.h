@@ -4,7 +4,9 @@
  * instance listens on a Unix socket in the user's private runtime directory
  * ($XDG_RUNTIME_DIR, or a 0700 directory of the user's own under /tmp when
  * that is not set), and a later launch that finds it there asks it to bring
- * its windows forward and then ends.
+ * its windows forward and then ends. Where the window system lets a window
+ * come forward only with a token from it (Wayland's xdg-activation), the
+ * later launch passes one along with the request.
  *
  * The socket's name is made from the signature in the resources
  * ("BEOS:APP_SIG") and, for single launch, the executable file's device
@@ -38,12 +40,23 @@ public:
 		kUnguarded,       // no private place for the socket: just run
 	};
 
-	// `activate` runs on the guard's own thread when a later launch asks.
-							LaunchGuard(std::function<void()> activate);
+	// `activate` runs on the guard's own thread when a later launch asks,
+	// with the activation token it passed ("" for none).
+	typedef std::function<void(const std::string& token)> Activate;
+	// What a later launch passes: asked for only once a running instance
+	// has been found.
+	typedef std::function<std::string()> TokenSource;
+
+							LaunchGuard(Activate activate);
 							~LaunchGuard();
 
 	// `path` is the socket's full path.
-			Outcome			Acquire(const std::string& path);
+			Outcome			Acquire(const std::string& path,
+								TokenSource token = nullptr);
+
+	// Whether `token` can go over the socket: printable ASCII without
+	// spaces, as the window systems make them, and not too long.
+	static	bool			IsPassableToken(const std::string& token);
 
 	// The socket path for this process's executable and signature, or ""
 	// (with a reason in `why`) when there is no private directory for it.
@@ -53,10 +66,11 @@ public:
 	static	std::string		PrivateDirectory(std::string* why);
 
 private:
-			bool			_AskRunning(const std::string& path);
+			bool			_AskRunning(const std::string& path,
+								const TokenSource& token);
 			void			_Listen();
 
-			std::function<void()> fActivate;
+			Activate		fActivate;
 			std::string		fPath;
 			int				fSocket;
 			int				fWakePipe[2];

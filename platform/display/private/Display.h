@@ -47,6 +47,11 @@ public:
 	static bool Start(std::string* error);
 	// Null until Start() succeeded.
 	static Display* Default();
+	// What a later launch passes to the running instance so that its window
+	// may come forward: the launcher's XDG_ACTIVATION_TOKEN, else one asked
+	// of the Wayland compositor the session names; "" on X11, where none is
+	// needed. Asks no display of this process's own to start.
+	static std::string ActivationTokenForLaunch();
 	// Ends the display thread (after every window is gone and their
 	// threads have finished). After the connection was lost, it ends the
 	// process instead, with status 1.
@@ -73,6 +78,8 @@ public:
 	void DestroyWindow(DisplayWindowId id);
 	void ShowWindow(DisplayWindowId id, bool show);
 	void RaiseWindow(DisplayWindowId id);
+	// Another launch's activation token, for the RaiseWindow that follows.
+	void OfferActivationToken(const std::string& token);
 	void MoveWindow(DisplayWindowId id, int32 x, int32 y);
 	// Makes the window's front buffer WIDTH x HEIGHT device pixels, for
 	// the scale a kScaleChanged event gave it; the next Present() fills it.

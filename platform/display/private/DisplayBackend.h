@@ -178,6 +178,10 @@ public:
 	virtual void DestroyWindow(DisplayWindowId id) = 0;
 	virtual void ShowWindow(DisplayWindowId id, bool show) = 0;
 	virtual void RaiseWindow(DisplayWindowId id) = 0;
+	// A token from the window system that another launch of the program
+	// got for bringing it forward (Wayland's xdg-activation); the next
+	// RaiseWindow goes with it. Window systems without them ignore it.
+	virtual void OfferActivationToken(const std::string& /*token*/) {}
 	// Gives the window the keyboard, as the window system lets a program
 	// do for its own windows.
 	virtual void FocusWindow(DisplayWindowId id) = 0;
@@ -198,6 +202,10 @@ typedef std::unique_ptr<DisplayBackend> (*DisplayBackendMaker)();
 
 std::unique_ptr<DisplayBackend> CreateX11DisplayBackend();
 std::unique_ptr<DisplayBackend> CreateWaylandDisplayBackend();
+// An activation token from the Wayland compositor the environment names,
+// for a later launch to pass to the running one; "" when there is none to
+// be had within timeoutMs.
+std::string RequestWaylandActivationToken(int timeoutMs);
 
 // The headless back end lives in a library of its own that only test
 // programs link; linking it installs its maker here, and BELVO_DISPLAY=

@@ -7,11 +7,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -57,19 +59,37 @@ TEST_F(LaunchGuardTest, ALaterLaunchFindsTheFirstAndAsksItToComeForward)
 {
 	Watchdog watchdog(20s, "LaunchGuard");
 	std::atomic<int> activations{ 0 };
-	LaunchGuard first([&] { activations++; });
-	ASSERT_EQ(first.Acquire(fPath), LaunchGuard::kFirstInstance);
+	std::mutex lock;
+	std::vector<std::string> tokens;
+	LaunchGuard first([&](const std::string& token) {
+		std::lock_guard<std::mutex> hold(lock);
+		tokens.push_back(token);
+		activations++;
+	});
+	ASSERT_EQ(first.Acquire(fPath, [] {
+		ADD_FAILURE() << "the first one asked for a token";
+		return std::string("unused");
+	}), LaunchGuard::kFirstInstance);
 
 	struct stat info;
 	ASSERT_EQ(stat(fPath.c_str(), &info), 0);
 	EXPECT_TRUE(S_ISSOCK(info.st_mode));
 	EXPECT_EQ(info.st_mode & 077, 0u) << "others may not reach the socket";
 
-	for (int launch = 1; launch <= 3; launch++) {
-		LaunchGuard later([] { ADD_FAILURE() << "the later one was asked"; });
-		EXPECT_EQ(later.Acquire(fPath), LaunchGuard::kOtherInstance);
-		EXPECT_EQ(activations.load(), launch);
+	// Without a token, with the compositor's, and with one that could
+	// break the request's line, which goes as none.
+	const std::vector<std::string> passed = { "",
+		"sway-activation:7f1c2e90-33aa", "two words\nactivate" };
+	for (size_t launch = 0; launch < passed.size(); launch++) {
+		LaunchGuard later([](const std::string&) {
+			ADD_FAILURE() << "the later one was asked";
+		});
+		EXPECT_EQ(later.Acquire(fPath, [&] { return passed[launch]; }),
+			LaunchGuard::kOtherInstance);
+		EXPECT_EQ(activations.load(), int(launch) + 1);
 	}
+	EXPECT_EQ(tokens, (std::vector<std::string>{ "",
+		"sway-activation:7f1c2e90-33aa", "" }));
 	EXPECT_TRUE(Exists(fPath)) << "a later launch removed the first's socket";
 }
 
