@@ -1,6 +1,7 @@
 #include "LookImage.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -345,12 +346,18 @@ EdgeLength(const Image& image, int32 x, int32 y, int32 dx, int32 dy,
 } // namespace
 
 std::vector<Frame>
-FindMenus(const Image& image, int32 scale)
+FindMenus(const Image& image, double scale)
 {
 	std::vector<Frame> menus;
-	if (scale < 1)
+	if (!(scale >= 1))
 		scale = 1;
-	const int32 smallest = 8 * scale;
+	// The device pixels from a frame's corner to its first, second and
+	// eighth pixel of the program's: at 1.5 the first two are one and two
+	// device pixels wide in either order, so the second always starts by
+	// the rounded-up offset.
+	const int32 one = int32(std::ceil(scale));
+	const int32 two = int32(std::ceil(2 * scale));
+	const int32 smallest = int32(std::ceil(8 * scale));
 	for (int32 y = 0; y < image.height; y++) {
 		for (int32 x = 0; x < image.width; x++) {
 			// A thick outline's inner pixels look like a corner too: they
@@ -361,17 +368,17 @@ FindMenus(const Image& image, int32 scale)
 					&& y >= menu.y && y < menu.y + menu.height);
 			}
 			if (inside || !IsGrey(image, x, y, 96)
-				|| !IsGrey(image, x + scale, y, 96) || !IsGrey(image, x, y + scale, 96)
-				|| !IsGrey(image, x + scale, y + scale, 255)
-				|| !(IsGrey(image, x + 2 * scale, y + 2 * scale, 216)
-					|| IsGrey(image, x + 2 * scale, y + 2 * scale, 144))) {
+				|| !IsGrey(image, x + one, y, 96) || !IsGrey(image, x, y + one, 96)
+				|| !IsGrey(image, x + one, y + one, 255)
+				|| !(IsGrey(image, x + two, y + two, 216)
+					|| IsGrey(image, x + two, y + two, 144))) {
 				continue;
 			}
 			// The pointer may be drawn over an edge (a compositor's
 			// screenshot shows it): an edge goes on past a gap as long as
 			// the pointer, and each side is measured along both of its
 			// edges, the longer taken.
-			const int32 gap = 32 * scale;
+			const int32 gap = int32(std::ceil(32 * scale));
 			Frame menu = { x, y, EdgeLength(image, x, y, 1, 0, gap),
 				EdgeLength(image, x, y, 0, 1, gap) };
 			for (int pass = 0; pass < 2; pass++) {

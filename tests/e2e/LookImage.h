@@ -116,7 +116,7 @@ struct Frame {
 	int32 height;
 };
 
-std::vector<Frame> FindMenus(const Image& image, int32 scale = 1);
+std::vector<Frame> FindMenus(const Image& image, double scale = 1);
 
 } // namespace e2e
 

@@ -85,8 +85,8 @@ ScreenFont()
 {
 	BFont font(*be_plain_font);
 	const char* scale = getenv("E2E_SCALE");
-	if (scale != nullptr && atoi(scale) > 1)
-		font.SetSize(font.Size() * atoi(scale));
+	if (scale != nullptr && atof(scale) > 1)
+		font.SetSize(font.Size() * float(atof(scale)));
 	return font;
 }
 
@@ -263,7 +263,7 @@ main(int argc, char** argv)
 		if (!Load(argv[2], &image))
 			return 2;
 		const char* scale = getenv("E2E_SCALE");
-		std::vector<Frame> menus = FindMenus(image, scale != nullptr ? atoi(scale) : 1);
+		std::vector<Frame> menus = FindMenus(image, scale != nullptr ? atof(scale) : 1);
 		for (const Frame& menu : menus) {
 			printf("%d %d %d %d\n", int(menu.x), int(menu.y), int(menu.width),
 				int(menu.height));

@@ -359,7 +359,7 @@ rig_second_display() {  # NAME
   local name=$1 fd=$RIG_DIR/$1-xvfb.fd status
   RIG_LAST_PIDS=()
   if [ "$RIG_DISPLAY" = wayland ]; then
-    rig_sway_start "$name" "$((640 * RIG_OUTPUT_SCALE))x$((480 * RIG_OUTPUT_SCALE))"
+    rig_sway_start "$name" "$(rig_device 640)x$(rig_device 480)"
     status=$?
     RIG_LAST_PIDS=("${RIG_DISPLAYS[$name.server]}")
     [ -z "${RIG_DISPLAYS[$name.input_pid]:-}" ] || RIG_LAST_PIDS+=("${RIG_DISPLAYS[$name.input_pid]}")
@@ -817,6 +817,11 @@ rig_find_menu() {  # PID
   fi
 }
 
+# Device pixels to the layout's (sway's) at RIG_OUTPUT_SCALE, which may be
+# fractional, and back, rounded down.
+rig_logical() { awk -v v="$1" -v s="$RIG_OUTPUT_SCALE" 'BEGIN { printf "%d", v / s }'; }
+rig_device() { awk -v v="$1" -v s="$RIG_OUTPUT_SCALE" 'BEGIN { printf "%d", v * s }'; }
+
 # Geometry of a window's content on the screen, in RIG_X, RIG_Y, RIG_W,
 # RIG_H. (xdotool's getwindowgeometry counts a reparenting window
 # manager's frame offset twice, so xwininfo is asked.) sway gives its
@@ -830,7 +835,7 @@ rig_geometry() {
     return 0
   elif [ "$RIG_DISPLAY" = wayland ]; then
     info=$(rig_sway_views '.[] | select(.id == $id) | [.rect.x + .window_rect.x,
-        .rect.y + .window_rect.y, .window_rect.width, .window_rect.height] | map(. * $s) | @sh' \
+        .rect.y + .window_rect.y, .window_rect.width, .window_rect.height] | map(. * $s | floor) | @sh' \
       -r --argjson id "$1" --argjson s "$RIG_OUTPUT_SCALE")
     [ -n "$info" ] || return 1
     read -r RIG_X RIG_Y RIG_W RIG_H <<<"$info"
@@ -898,7 +903,7 @@ rig_place_window() {  # ID X Y
     # sway moves the window's frame, its title bar above the content.
     local frame_top
     frame_top=$(rig_sway_views '.[] | select(.id == $id) | .rect.y - .deco_rect.y' --argjson id "$1")
-    swaymsg "[con_id=$1] move position $(( $2 / RIG_OUTPUT_SCALE )) $(( $3 / RIG_OUTPUT_SCALE - ${frame_top:-0} ))" >/dev/null 2>&1
+    swaymsg "[con_id=$1] move position $(rig_logical "$2") $(( $(rig_logical "$3") - ${frame_top:-0} ))" >/dev/null 2>&1
   else
     xdotool windowmove "$1" "$2" "$3"
   fi

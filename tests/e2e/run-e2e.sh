@@ -90,12 +90,24 @@ case $S in 1|2|3|4) ;; *) echo "run-e2e.sh: --scale takes 1 to 4" >&2; exit 2 ;;
 unset GDK_SCALE
 [ "$S" -gt 1 ] && [ "$SCALE_BY" = gdk ] && export GDK_SCALE=$S
 export E2E_SCALE=$S
+# The same in 120ths, as compositors say a fractional one (1.5 is 180); a
+# scenario that changes the scale sets S, SU and E2E_SCALE together.
+SU=$((S * 120))
 # A desktop at scale S has S times the pixels each way, so that the menus
 # have the room they have at scale 1.
 export RIG_SCREEN=$((1024 * S))x$((768 * S))
 # A coordinate of the program's on the screen: its first device pixel, or
-# with "last" its last.
-px() { echo $(( $1 * S + ${2:+S - 1} + 0 )); }
+# with "last" its last. At a fractional scale the program's pixel x covers
+# the device pixels from x times the scale, rounded down, to where the next
+# one begins.
+px() {
+  if [ -n "${2:-}" ]; then echo $(( ($1 + 1) * SU / 120 - 1 )); else echo $(( $1 * SU / 120 )); fi
+}
+# The program's pixel that device pixel D (from the window's corner) is in.
+at() { echo $(( (($1 + 1) * 120 + SU - 1) / SU - 1 )); }
+# A length of the program's on the screen, as its windows' buffers have it:
+# rounded to the nearest device pixel, halves up.
+len() { echo $(( (2 * $1 * SU + 120) / 240 )); }
 # The screen's box of the window's box X0 Y0 X1 Y1 (inclusive).
 on_screen() { echo $((WX + $(px "$1"))) $((WY + $(px "$2"))) $((WX + $(px "$3" last))) $((WY + $(px "$4" last))); }
 
@@ -237,12 +249,12 @@ app_fields_drawn() {
   [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((WX + $(px 46))) $((WY + $(px 10))))" = "96 96 96" ] || return 1
   [ "$(rig_pixel "$RIG_DIR/shot.ppm" $((WX + $(px 46))) $((WY + $(px 40))))" = "96 96 96" ] || return 1
   local shot=$RIG_DIR/shot.ppm
-  # In the program's pixels: the runs are S times as long on the screen.
+  # In the program's pixels: where the runs end on the screen.
   VOL_L=46 VOL_T=10 NOTE_L=46 NOTE_T=40
-  VOL_R=$(( 46 + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 10))) 1 0) / S - 1 ))
-  VOL_B=$(( 10 + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 10))) 0 1) / S - 1 ))
-  NOTE_R=$(( 46 + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 40))) 1 0) / S - 1 ))
-  NOTE_B=$(( 40 + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 40))) 0 1) / S - 1 ))
+  VOL_R=$(at $(( $(px 46) + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 10))) 1 0) - 1 )))
+  VOL_B=$(at $(( $(px 10) + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 10))) 0 1) - 1 )))
+  NOTE_R=$(at $(( $(px 46) + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 40))) 1 0) - 1 )))
+  NOTE_B=$(at $(( $(px 40) + $("$RIG_LOOK" run "$shot" $((WX + $(px 46))) $((WY + $(px 40))) 0 1) - 1 )))
 }
 
 # The box, in screen coordinates, where FIELD (volume or note) shows its
@@ -331,9 +343,17 @@ field_item() {  # FIELD INDEX
 
 # The menu's rows share its height evenly (in whole rows of the program's
 # pixels), less a frame above and below.
+menu_row_top() {  # INDEX COUNT: the row's first line, in the program's pixels
+  local height pitch
+  height=$(( $(at $((MH - 1))) + 1 ))
+  pitch=$(( height / $2 ))
+  echo $(( (height - pitch * $2) / 2 + pitch * $1 ))
+}
 menu_row_y() {  # INDEX COUNT: the row's middle, in the menu's coordinates
-  local pitch=$(( MH / S / $2 * S ))
-  echo $(( (MH - pitch * $2) / 2 + pitch * $1 + pitch / 2 ))
+  local height pitch
+  height=$(( $(at $((MH - 1))) + 1 ))
+  pitch=$(( height / $2 ))
+  px $(( $(menu_row_top "$1" "$2") + pitch / 2 ))
 }
 
 # Picks item INDEX of FIELD with the mouse: a click on the field, a click on
@@ -739,7 +759,7 @@ sway_window_facts() {
 # Whatever the rig's own scale, the X server's resources are emptied for the
 # scenario and put back afterwards.
 scenario_bad_scale() {
-  local S=1 E2E_SCALE=1 resources value
+  local S=1 SU=120 E2E_SCALE=1 resources value
   export E2E_SCALE
   resources=$(xrdb -query 2>/dev/null)
   xrdb -remove 2>/dev/null
@@ -775,9 +795,10 @@ scenario_menus() {
     rig_move $((WX + 10)) $((WY + 10))
     rig_shot "$RIG_DIR/menu.ppm"
     for (( i = 0; i < count; i++ )); do
-      local pitch=$(( MH / S / count * S )) y
-      y=$(( MY + (MH - pitch * count) / 2 + pitch * i ))
-      out=$("$RIG_LOOK" label "$RIG_DIR/menu.ppm" $((MX + $(px 2))) "$y" $((MX + MW - $(px 3))) $((y + pitch - 1)) "$(field_item "$field" "$i")") \
+      local y y_last
+      y=$(( MY + $(px "$(menu_row_top "$i" "$count")") ))
+      y_last=$(( MY + $(px $(( $(menu_row_top $((i + 1)) "$count") - 1 )) last) ))
+      out=$("$RIG_LOOK" label "$RIG_DIR/menu.ppm" $((MX + $(px 2))) "$y" $((MX + MW - $(px 3))) "$y_last" "$(field_item "$field" "$i")") \
         || fail "row $i of the $field menu $(echo "$out" | head -n1 | sed 's/: it shows$//') (shown, then wanted: $(echo "$out" | tail -n +2 | tr '\n' ' '))" || return 1
     done
     key Escape
@@ -971,8 +992,8 @@ scenario_about() {
     ax=$RIG_X ay=$RIG_Y aw=$RIG_W ah=$RIG_H
   fi
   # The alert is 310 pixels wide, like every alert, at the desktop's scale.
-  [ "$aw" = "$(px 310)" ] && [ $((ah % S)) = 0 ] \
-    || fail "the alert is ${aw}x$ah, not $(px 310) wide and a whole number of the program's pixels high" || return 1
+  [ "$aw" = "$(len 310)" ] && [ "$(len $(( (ah * 120 + SU / 2) / SU )))" = "$ah" ] \
+    || fail "the alert is ${aw}x$ah, not $(len 310) wide and a whole number of the program's pixels high" || return 1
   rig_wait_for 3 eval 'rig_shot "$RIG_DIR/alert.ppm" && "$RIG_LOOK" find "$RIG_DIR/alert.ppm" "by Ardley" $ax $ay $((ax + aw - 1)) $((ay + ah - 1)) 232 >/dev/null' \
     || fail "the alert shows no \"by Ardley\" button" || return 1
   rig_shot "$RIG_DIR/alert.ppm"
@@ -1076,7 +1097,7 @@ scenario_rescale() {
   # sway keeps a floating window's place in the layout, which shrinks to
   # half at scale 2 and leaves the window partly off the screen.
   swaymsg "[con_id=$APP_WID] move position center" >/dev/null
-  local RIG_OUTPUT_SCALE=$to S=$to E2E_SCALE=$to status=0
+  local RIG_OUTPUT_SCALE=$to S=$to SU=$((to * 120)) E2E_SCALE=$to status=0
   # The pointer keeps its place in the layout, which is now elsewhere on
   # the screen (from 2 to 1: the middle, over the window): out of view again.
   pointer_out_of_view
@@ -1092,6 +1113,86 @@ scenario_rescale() {
   fi
   swaymsg output '*' scale "$(( to == 2 ? 1 : 2 ))" >/dev/null
   [ $status = 0 ] || return 1
+  expect_clean_exit
+}
+
+# The output at 1.5, as laptops and 4K screens run. Where the compositor
+# scales by fractions (wp_fractional_scale_v1 with wp_viewporter: sway 1.8
+# on) the program draws at 1.5 itself: the window's buffers are 197 x 107,
+# the outlines are where its pixels' device pixels are, the labels are
+# FreeType's own at 15 pixels (no compositor's resampling would leave them
+# so), the menus open right below their fields, and picks by the pointer
+# and by keys drive the tone. Where it does not (sway 1.7), the program is
+# a client of whole scales: it draws at 2 (262 x 142) and the compositor
+# shrinks that, so only the keys' pick is checked there.
+# A pop-up of the program's is shown, as its protocol log says: more made
+# than destroyed.
+popup_shown() {
+  [ $(( $(grep -c '\.get_popup(' "$APP_LOG") - $(grep -c 'xdg_popup@[0-9]*\.destroy()' "$APP_LOG") )) -gt 0 ]
+}
+
+scenario_fractional() {
+  # The protocol's log tells which the compositor offers and what buffers
+  # the program makes.
+  APP_ENV=(WAYLAND_DEBUG=1)
+  app_start
+  APP_ENV=()
+  app_wait_window || return 1
+  local fractional=0 size status=0 base=$S
+  grep -q '"wp_fractional_scale_manager_v1"' "$APP_LOG" && fractional=1
+  swaymsg output '*' scale 1.5 >/dev/null || { fail "sway did not take scale 1.5"; return 1; }
+  swaymsg "[con_id=$APP_WID] move position center" >/dev/null
+  local RIG_OUTPUT_SCALE=1.5 S=1.5 SU=180 E2E_SCALE=1.5
+  pointer_out_of_view
+  size="262, 142"
+  [ $fractional = 1 ] && size="197, 107"
+  if ! rig_wait_for 5 grep -q "create_buffer(new id wl_buffer@[0-9]*, 0, $size," "$APP_LOG"; then
+    fail "no buffer of ${size/, /x} for the window at 1.5 (it made: $(grep -o 'create_buffer([^)]*)' "$APP_LOG" | sed 's/.*, 0, \([0-9]*\), \([0-9]*\),.*/\1x\2/' | sort -u | tr '\n' ' '))"
+    status=1
+  fi
+  if [ $status = 0 ] && [ $fractional = 1 ]; then
+    if ! rig_wait_for 5 app_fields_drawn; then
+      fail "the window was not drawn at 1.5: no field outline at (46,10) and (46,40) at ${WX:-?},${WY:-?}"
+      status=1
+    fi
+    [ $status = 0 ] && { expect_label volume "Mute" || status=1; }
+    [ $status = 0 ] && { expect_label note "A(440)" || status=1; }
+    [ $status = 0 ] && { pick_mouse volume 0 || status=1; }
+    if [ $status = 0 ] && { [ "$MX" != $((WX + $(px 46))) ] || [ "$MY" -lt $((WY + $(px $((VOL_B + 1))))) ] \
+        || [ "$MY" -gt $((WY + $(px $((VOL_B + 3))))) ]; }; then
+      fail "at 1.5 the volume menu opened at $MX,$MY, not right below its field (at $((WX + $(px 46))),$((WY + $(px $((VOL_B + 1))))))"
+      status=1
+    fi
+    if [ $status = 0 ]; then
+      expect_tone "Unity, picked by the pointer at 1.5" "$(echo "$PICK_T + 2" | bc)" "$(echo "$PICK_T + 2.5" | bc)" 440 0 \
+        || status=1
+    fi
+  fi
+  if [ $status = 0 ] && [ $fractional = 1 ]; then
+    activate && pick_keys note 3 || status=1
+  elif [ $status = 0 ]; then
+    # Shrunk by the compositor, neither the focus nor the labels can be
+    # read as drawn: the keys go blind (Tab to the volume field, Unity; Tab
+    # to the note field, D), each menu seen open and closed in sway's tree,
+    # and the tone tells the picks.
+    activate || status=1
+    [ $status = 0 ] && key Tab space && { rig_wait_for 3 popup_shown || fail "space on the volume field opened no menu"; } || status=1
+    [ $status = 0 ] && key Home Return && { rig_wait_for 3 eval '! popup_shown' || fail "Return left the volume menu open"; } || status=1
+    [ $status = 0 ] && key Tab space && { rig_wait_for 3 popup_shown || fail "space on the note field opened no menu"; } || status=1
+    if [ $status = 0 ]; then
+      key Home Down Down Down
+      PICK_T=$(rig_record_time)
+      key Return
+      rig_wait_for 3 eval '! popup_shown' || { fail "Return left the note menu open"; status=1; }
+    fi
+  fi
+  if [ $status = 0 ]; then
+    expect_tone "D, picked by keys at 1.5" "$(echo "$PICK_T + 1.5" | bc)" "$(echo "$PICK_T + 2.5" | bc)" 587 0 \
+      || status=1
+  fi
+  swaymsg output '*' scale "$base" >/dev/null
+  [ $status = 0 ] || return 1
+  [ $fractional = 1 ] && note "drawn at 1.5 by the program: buffers 197x107" || note "no fractional scales here: drawn at 2, buffers 262x142"
   expect_clean_exit
 }
 
@@ -1573,12 +1674,12 @@ scenario_no_window_manager() {
 
 ALL=(start bad_scale menus menu_focus mouse keyboard about accessibility quit_wm quit_sigterm second_launch
   no_display display_lost no_window_manager no_sound sound_server_restart sound_server_hangs
-  default_sink no_background soak rescale)
+  default_sink no_background soak rescale fractional)
 # Those about X11 alone: desktop scales said by X resources, a window
 # manager that gives a menu the keyboard, a bare X server.
 X11_ONLY=(bad_scale menu_focus no_window_manager)
 # Those about a native Wayland client alone: a scale changed while it runs.
-WAYLAND_ONLY=(rescale)
+WAYLAND_ONLY=(rescale fractional)
 
 cleanup_scenario() {
   local pid tracked
