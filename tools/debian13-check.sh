@@ -223,6 +223,10 @@ run_step "e2e on PulseAudio" 'tests/e2e/run-e2e.sh build --server pulse start mo
   || failed+=("e2e on PulseAudio")
 run_step "e2e on PipeWire" 'tests/e2e/run-e2e.sh build --server pipewire start mouse keyboard' \
   || failed+=("e2e on PipeWire")
+# The native Wayland client on this release's sway, which scales by
+# fractions: at 1 and at 1.5, where the program draws at 1.5 itself.
+run_step "e2e on Wayland (sway)" 'E2E_EXPECT_FRACTIONAL=1 tests/e2e/run-e2e.sh build --server pulse --display wayland start menus mouse keyboard fractional' \
+  || failed+=("e2e on Wayland")
 run_step "make package" 'make package' || failed+=("make package")
 if [ ${#failed[@]} -gt 0 ]; then
   say "Debian 13 failed in $((SECONDS - started)) s: $(IFS=,; echo "${failed[*]}" | sed 's/,/, /g')"
