@@ -57,6 +57,7 @@ e2e: build
 	  tests/e2e/run-e2e.sh build --server pulse --display xwayland $(E2E_WAYLAND_SCENARIOS) || status=1; \
 	  tests/e2e/run-e2e.sh build --server pulse --display wayland $(E2E_WAYLAND_SCENARIOS) rescale fractional || status=1; \
 	  tests/e2e/run-e2e.sh build --server pulse --display wayland:2 $(E2E_WAYLAND_SCENARIOS) rescale fractional || status=1; \
+	  tests/e2e/weston-check.sh build || status=1; \
 	  exit $$status
 
 # The Debian package, in build-deb/ (tools/build-deb.sh), with lintian's

@@ -40,6 +40,9 @@ test_packages=(
   # pointer and keyboard, built on libwayland-client from protocol code
   # that wayland-scanner writes
   sway grim xwayland jq libwayland-dev libwayland-bin
+  # and a compositor that draws no title bars (weston, headless), where
+  # libdecor's plug-in draws the window's
+  weston libdecor-0-plugin-1-cairo
   # a screen reader's view of the program: a session bus, AT-SPI's bus and
   # registry, and pyatspi to read and drive it
   dbus at-spi2-core python3-pyatspi
