@@ -64,6 +64,13 @@ const uint32 kButtonMiddle = 0x112;
 // The app id: the desktop entry's name (belvo.desktop), so that the
 // desktop shows the program's name and icon for its windows.
 const char* const kAppId = "belvo";
+// wl_surface 6 sends the scale the compositor prefers; the protocol code is
+// made from the system's wayland.xml, which has it from Wayland 1.22 on.
+#ifdef WL_SURFACE_PREFERRED_BUFFER_SCALE_SINCE_VERSION
+const uint32_t kCompositorVersion = 6;
+#else
+const uint32_t kCompositorVersion = 4;
+#endif
 
 const ClipBox kNoBox = ClipBox{ 0, 0, -1, -1 };
 
@@ -652,7 +659,7 @@ private:
 		};
 		if (strcmp(interface, wl_compositor_interface.name) == 0) {
 			self->fCompositor = static_cast<wl_compositor*>(
-				bind(&wl_compositor_interface, 4));
+				bind(&wl_compositor_interface, kCompositorVersion));
 		} else if (strcmp(interface, wl_shm_interface.name) == 0) {
 			self->fShm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
 		} else if (strcmp(interface, xdg_wm_base_interface.name) == 0) {
@@ -771,10 +778,11 @@ private:
 	{
 		if (fDisplay == nullptr || fWakeFd < 0)
 			return;     // still opening: Open() reads them
-		// Once the compositor has said the fractional scale it wants, the
-		// outputs' whole ones (rounded up) no longer count: it says the
-		// new one itself when the user changes it.
-		if (fPreferredUnits > 0)
+		// Once the compositor has said the scale it wants for the window
+		// (a fractional one, or a whole one through wl_surface 6), the
+		// outputs' whole ones (rounded up) no longer count: it says the new
+		// one itself when the user changes it.
+		if (fPreferredUnits > 0 || fPreferredWhole > 0)
 			return;
 		std::vector<int32> scales;
 		for (const WaylandOutput& output : fOutputs)
@@ -809,6 +817,17 @@ private:
 			changed.scaleUnits = scale.Units();
 			_Push(changed);
 		}
+	}
+
+	// A whole scale the compositor prefers for a toplevel (wl_surface 6):
+	// it stands for the outputs' where it has not said a fractional one.
+	static void _PreferredBufferScale(void* data, wl_surface*, int32_t factor)
+	{
+		auto* self = static_cast<WaylandDisplayBackend*>(data);
+		if (factor < 1 || self->fPreferredUnits > 0)
+			return;
+		self->fPreferredWhole = SurfaceScaleFor(factor, {});
+		self->_ScaleChanged(self->fPreferredWhole);
 	}
 
 	static void _PreferredScale(void* data, wp_fractional_scale_v1*,
@@ -877,6 +896,21 @@ private:
 		window.configured = false;
 		window.surface = wl_compositor_create_surface(fCompositor);
 		fBySurface[window.surface] = &window;
+#ifdef WL_SURFACE_PREFERRED_BUFFER_SCALE_SINCE_VERSION
+		if (!window.popup && wl_surface_get_version(window.surface)
+				>= WL_SURFACE_PREFERRED_BUFFER_SCALE_SINCE_VERSION) {
+			static const wl_surface_listener kSurfaceListener = [] {
+				wl_surface_listener listener = {};
+				listener.enter = [](void*, wl_surface*, wl_output*) {};
+				listener.leave = [](void*, wl_surface*, wl_output*) {};
+				listener.preferred_buffer_scale = &_PreferredBufferScale;
+				listener.preferred_buffer_transform
+					= [](void*, wl_surface*, uint32_t) {};
+				return listener;
+			}();
+			wl_surface_add_listener(window.surface, &kSurfaceListener, this);
+		}
+#endif
 		if (fFractionalScale != nullptr && fViewporter != nullptr) {
 			window.viewport = wp_viewporter_get_viewport(fViewporter,
 				window.surface);
@@ -1911,6 +1945,8 @@ private:
 	// The scale the compositor prefers for the program's surfaces, in
 	// 120ths, once it has said one (wp_fractional_scale_v1); 0 before.
 	int32 fPreferredUnits = 0;
+	// The whole scale it prefers (wl_surface 6), where it says one; 0 before.
+	int32 fPreferredWhole = 0;
 	bool fLost = false;
 	std::string fLostReason;
 
