@@ -1116,6 +1116,13 @@ scenario_rescale() {
   expect_clean_exit
 }
 
+# A pop-up of the program's is shown, as its protocol log says (objects are
+# NAME@ID in it before Wayland 1.23, NAME#ID from then on): more made
+# than destroyed.
+popup_shown() {
+  [ $(( $(grep -c '\.get_popup(' "$APP_LOG") - $(grep -c 'xdg_popup[@#][0-9]*\.destroy()' "$APP_LOG") )) -gt 0 ]
+}
+
 # The output at 1.5, as laptops and 4K screens run. Where the compositor
 # scales by fractions (wp_fractional_scale_v1 with wp_viewporter: sway 1.8
 # on) the program draws at 1.5 itself: the window's buffers are 197 x 107,
@@ -1125,12 +1132,6 @@ scenario_rescale() {
 # and by keys drive the tone. Where it does not (sway 1.7), the program is
 # a client of whole scales: it draws at 2 (262 x 142) and the compositor
 # shrinks that, so only the keys' pick is checked there.
-# A pop-up of the program's is shown, as its protocol log says: more made
-# than destroyed.
-popup_shown() {
-  [ $(( $(grep -c '\.get_popup(' "$APP_LOG") - $(grep -c 'xdg_popup@[0-9]*\.destroy()' "$APP_LOG") )) -gt 0 ]
-}
-
 scenario_fractional() {
   # The protocol's log tells which the compositor offers and what buffers
   # the program makes.
@@ -1152,7 +1153,7 @@ scenario_fractional() {
   pointer_out_of_view
   size="262, 142"
   [ $fractional = 1 ] && size="197, 107"
-  if ! rig_wait_for 5 grep -q "create_buffer(new id wl_buffer@[0-9]*, 0, $size," "$APP_LOG"; then
+  if ! rig_wait_for 5 grep -q "create_buffer(new id wl_buffer[@#][0-9]*, 0, $size," "$APP_LOG"; then
     fail "no buffer of ${size/, /x} for the window at 1.5 (it made: $(grep -o 'create_buffer([^)]*)' "$APP_LOG" | sed 's/.*, 0, \([0-9]*\), \([0-9]*\),.*/\1x\2/' | sort -u | tr '\n' ' '))"
     status=1
   fi
