@@ -1147,9 +1147,19 @@ scenario_fractional() {
     fail "the compositor offers no wp_fractional_scale_manager_v1"
     return 1
   fi
-  swaymsg output '*' scale 1.5 >/dev/null || { fail "sway did not take scale 1.5"; return 1; }
-  swaymsg "[con_id=$APP_WID] move position center" >/dev/null
+  # A screen whose width is a whole number of layout pixels at 1.5 (1026
+  # is 684 of them; a width that 3 divides): on 1024 grim takes the output's scale for 1024 / 683
+  # and resamples every screenshot a little, where the screen itself shows
+  # the program's pixels as they are.
+  local screen=${RIG_SCREEN:-1024x768} width
+  width=${screen%x*}
+  swaymsg output '*' resolution "$(( width + (3 - width % 3) % 3 ))x${screen#*x}" scale 1.5 >/dev/null \
+    || { fail "sway did not take scale 1.5"; return 1; }
   local RIG_OUTPUT_SCALE=1.5 S=1.5 SU=180 E2E_SCALE=1.5
+  # Put where its corner is on a device pixel (an even place in sway's
+  # layout at 1.5): elsewhere wlroots shows the 197 pixels wide buffer 196
+  # wide, resampled, whatever the program draws.
+  rig_place_window "$APP_WID" 300 300
   pointer_out_of_view
   size="262, 142"
   [ $fractional = 1 ] && size="197, 107"
@@ -1197,7 +1207,7 @@ scenario_fractional() {
     expect_tone "D, picked by keys at 1.5" "$(echo "$PICK_T + 1.5" | bc)" "$(echo "$PICK_T + 2.5" | bc)" 587 0 \
       || status=1
   fi
-  swaymsg output '*' scale "$base" >/dev/null
+  swaymsg output '*' resolution "$screen" scale "$base" >/dev/null
   [ $status = 0 ] || return 1
   [ $fractional = 1 ] && note "drawn at 1.5 by the program: buffers 197x107" || note "no fractional scales here: drawn at 2, buffers 262x142"
   expect_clean_exit
