@@ -927,6 +927,21 @@ rig_put_away() {  # ID
   fi
 }
 
+# The activation token a launcher of the desktop's would give a program it
+# starts (sway from 1.8 sets XDG_ACTIVATION_TOKEN for what it execs, tied
+# to its seat); empty where sway gives none.
+rig_launcher_token() {
+  local home=${RIG_DISPLAYS[main.dir]:-$RIG_DIR/main}/home
+  local file=$home/launcher-token
+  rm -f "$file" "$file.part"
+  # A script, since sway would take a ";" in the command for its own.
+  printf 'printenv XDG_ACTIVATION_TOKEN >%s.part\nmv %s.part %s\n' "$file" "$file" "$file" \
+    >"$home/launcher-token.sh"
+  chmod 644 "$home/launcher-token.sh"
+  swaymsg exec "sh $home/launcher-token.sh" >/dev/null 2>&1 || return 0
+  rig_wait_for 3 test -e "$file" && cat "$file"
+}
+
 # Sends a command to the display's e2e-wl-input and waits for its answer.
 rig_wl() {  # COMMAND...
   local reply

@@ -1240,9 +1240,15 @@ is_active() { [ "$(rig_active_window)" = "$1" ]; }
 is_on_top() { rig_on_top "$1"; }
 
 second_launch() {  # WHAT: starts a second program, expects it to end with 0
-  local first=$APP_PID first_log=$APP_LOG usec
+  local first=$APP_PID first_log=$APP_LOG usec token=""
+  # On Wayland as the desktop's launcher starts it, with an activation
+  # token of the compositor's: newer ones bring a window forward only with
+  # a token tied to the user's input.
+  [ "$DISPLAY_KIND" = wayland ] && token=$(rig_launcher_token)
+  [ -n "$token" ] && APP_ENV=("XDG_ACTIVATION_TOKEN=$token")
   usec=$(rig_usec)
   app_start
+  APP_ENV=()
   local second=$APP_PID
   APP_PID=$first
   APP_LOG=$first_log
