@@ -143,11 +143,15 @@ public:
 	float Draw(Canvas& canvas, const ClipBox& clip, const BFont& font,
 		const char* text, int32 length, float x, float baseline,
 		rgb_color color);
+	// Lets fontconfig's configuration and caches go (a third of a
+	// megabyte); a font not found before loads them again.
+	void ReleaseLookups();
 
 private:
 	FontEngine() = default;
 
 	bool _Initialise();
+	bool _LoadLookups();
 	int32 _FaceFor(const BFont& font);
 	int32 _Match(const FaceRequest& request, bool fallback);
 	int32 _Open(const char* path, int32 index, bool embolden);
@@ -316,12 +320,7 @@ FontEngine::_Initialise()
 		return fReady;
 	fTried = true;
 
-	if (!FcInit())
-		return false;
-	// Keep the configuration fontconfig loaded now for the whole process,
-	// even if something else in it later swaps the current one.
-	fConfig = FcConfigReference(nullptr);
-	if (fConfig == nullptr)
+	if (!_LoadLookups())
 		return false;
 
 	// FT_Init_FreeType would also apply FREETYPE_PROPERTIES from the
@@ -348,6 +347,26 @@ FontEngine::_Initialise()
 
 	fReady = true;
 	return true;
+}
+
+// A configuration of the engine's own, not fontconfig's current one:
+// something else in the process (a title bar's toolkit) may use that, and
+// this one can go once the fonts the windows need have been found.
+bool
+FontEngine::_LoadLookups()
+{
+	if (fConfig == nullptr)
+		fConfig = FcInitLoadConfigAndFonts();
+	return fConfig != nullptr;
+}
+
+void
+FontEngine::ReleaseLookups()
+{
+	std::lock_guard<std::mutex> lock(fLock);
+	if (fConfig != nullptr)
+		FcConfigDestroy(fConfig);
+	fConfig = nullptr;
 }
 
 int32
@@ -383,6 +402,9 @@ int32
 FontEngine::_Match(const FaceRequest& request, bool fallback)
 {
 	const char* family = fallback ? kFallbackFamily : request.family.c_str();
+	// Loaded again if it was let go and a font not asked for before is.
+	if (!_LoadLookups())
+		return -1;
 	FcPattern* pattern = FcPatternCreate();
 	if (pattern == nullptr)
 		return -1;
@@ -640,6 +662,12 @@ void
 GetFontHeight(const BFont& font, font_height* height)
 {
 	FontEngine::Default().Height(font, height);
+}
+
+void
+ReleaseFontLookups()
+{
+	FontEngine::Default().ReleaseLookups();
 }
 
 bool

@@ -50,6 +50,8 @@ LoadStartupFonts()
 	font_height height;
 	BPrivate::GetFontHeight(*be_plain_font, &height);
 	BPrivate::GetFontHeight(*be_bold_font, &height);
+	// Every window's text is in these two: nothing is left to look up.
+	BPrivate::ReleaseFontLookups();
 }
 
 const bool sStartupFontsAsked

@@ -50,6 +50,11 @@ float DrawString(Canvas& canvas, const ClipBox& clip, const BFont& font,
 // size, all zero when no font could be found for it.
 void GetFontHeight(const BFont& font, font_height* height);
 
+// Lets go of what finding font files takes (fontconfig's configuration and
+// caches) once the fonts a program uses have been found; finding another
+// later loads it again.
+void ReleaseFontLookups();
+
 // The font file a BFont is drawn with: the face's own family and style
 // names, the path and the face's index in the file. Returns false when no
 // font could be found for it.

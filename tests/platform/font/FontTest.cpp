@@ -141,6 +141,17 @@ TEST(FontTest, FaceChoosesTheBoldFile)
 	EXPECT_EQ(FileOf(font).style, "Oblique");
 }
 
+TEST(FontTest, LookupsLetGoAreLoadedAgainForAFontNotFoundBefore)
+{
+	EXPECT_EQ(FileOf(*be_plain_font).style, "Book");
+	BPrivate::ReleaseFontLookups();
+	BPrivate::ReleaseFontLookups();
+	EXPECT_EQ(FileOf(*be_plain_font).style, "Book");
+	BFont font;
+	font.SetFace(B_BOLD_FACE | B_ITALIC_FACE);
+	EXPECT_EQ(FileOf(font).style, "Bold Oblique");
+}
+
 TEST(FontTest, FamilyAndStyleByName)
 {
 	BFont font;
