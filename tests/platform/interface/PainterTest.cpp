@@ -205,6 +205,24 @@ TEST(Painter, FractionalScalesMapEachPixelToWholeDevicePixels)
 		EXPECT_EQ(PixelScale(3).PixelAt(device), (device + 30) / 3 - 10);
 	}
 
+	// At the scales desktops offer, every pixel has a device pixel or two
+	// of its own, and boxes side by side meet with no gap or overlap.
+	for (int32 units : { 150, 180, 210, 240, 270 }) {
+		const PixelScale scale = PixelScale::FromUnits(units);
+		for (int32 x = -40; x < 300; x++) {
+			int32 width = scale.Start(x + 1) - scale.Start(x);
+			ASSERT_GE(width, 1) << units << " at " << x;
+			ASSERT_LE(width, scale.Ceiling()) << units << " at " << x;
+			ClipBox left = BPrivate::ScaledBox(ClipBox{ x - 7, x, x, x + 3 },
+				scale);
+			ClipBox right = BPrivate::ScaledBox(
+				ClipBox{ x + 1, x, x + 5, x + 3 }, scale);
+			ASSERT_EQ(left.right + 1, right.left) << units << " at " << x;
+			ASSERT_EQ(left.top, right.top);
+			ASSERT_EQ(left.bottom, right.bottom);
+		}
+	}
+
 	GuardedCanvas canvas(40, 30);
 	Painter painter(canvas.Get(), ClipBox{ 0, 0, 39, 29 }, 0, 0, half);
 	painter.SetHighColor(make_color(255, 0, 0));
