@@ -59,7 +59,7 @@ wait_for 10 test -S "$dir/wl-belvo" || fail "weston did not start: $(tail -n3 "$
 # The protocol's log says what the program made of the surfaces.
 WAYLAND_DISPLAY=wl-belvo WAYLAND_DEBUG=1 "$APP" >"$dir/app.log" 2>&1 &
 app_pid=$!
-shown() { grep -q 'create_buffer(new id wl_buffer[@#][0-9]*, 0, 131, 71,' "$dir/app.log"; }
+shown() { grep -qs 'create_buffer(new id wl_buffer[@#][0-9]*, 0, 131, 71,' "$dir/app.log"; }
 wait_for 10 shown || fail "no 131x71 buffer for the window within 10 s"
 grep -q '"zxdg_decoration_manager_v1"' "$dir/app.log" \
   && fail "this weston offers xdg-decoration: nothing to check"
