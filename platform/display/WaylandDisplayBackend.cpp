@@ -484,12 +484,8 @@ public:
 			return;
 		// A later launch's token (the user's start of it, as the
 		// compositor saw it) is what may bring the window forward.
-		if (!fOfferedToken.empty()) {
-			xdg_activation_v1_activate(fActivation, fOfferedToken.c_str(),
-				window->surface);
-			fOfferedToken.clear();
+		if (_ActivateWith(&fOfferedToken, *window))
 			return;
-		}
 		xdg_activation_token_v1* token
 			= xdg_activation_v1_get_activation_token(fActivation);
 		static const xdg_activation_token_v1_listener kTokenListener = [] {
@@ -1242,15 +1238,24 @@ private:
 	}
 
 	// The launcher's token goes with the first toplevel that has a buffer
-	// on screen; it is good for one use.
+	// on screen.
 	void _UseLaunchToken(WaylandWindow& window)
 	{
-		if (fLaunchToken.empty() || window.popup || fActivation == nullptr
+		if (!window.popup)
+			_ActivateWith(&fLaunchToken, window);
+	}
+
+	// Activates the window with a token held for it, which is good for one
+	// use; false when there is none.
+	bool _ActivateWith(std::string* token, WaylandWindow& window)
+	{
+		if (token->empty() || fActivation == nullptr
 			|| window.surface == nullptr)
-			return;
-		xdg_activation_v1_activate(fActivation, fLaunchToken.c_str(),
+			return false;
+		xdg_activation_v1_activate(fActivation, token->c_str(),
 			window.surface);
-		fLaunchToken.clear();
+		token->clear();
+		return true;
 	}
 
 	static void _ToplevelConfigure(void*, xdg_toplevel*, int32_t, int32_t,
