@@ -31,6 +31,23 @@ const char* const kUnknownProperty
 	= "org.freedesktop.DBus.Error.UnknownProperty";
 const char* const kReadOnly = "org.freedesktop.DBus.Error.PropertyReadOnly";
 
+// A method of an interface and the arguments it takes.
+struct Method {
+	const char* name;
+	const char* signature;
+};
+
+template<size_t N>
+const Method*
+FindMethod(const Method (&methods)[N], const char* member)
+{
+	for (const Method& method : methods) {
+		if (strcmp(member, method.name) == 0)
+			return &method;
+	}
+	return nullptr;
+}
+
 // AT-SPI's layers (Component.GetLayer).
 const uint32 kLayerWidget = 3;
 const uint32 kLayerPopup = 5;
@@ -264,19 +281,14 @@ AtSpiServer::Handle(DBusMessage* message, const AccessibleTree& tree,
 		reply.Fail(kUnknownMethod, "no such method");
 	else if (strcmp(path, kCachePath) == 0) {
 		if ((interface == nullptr || strcmp(interface, kCache) == 0)
-			&& strcmp(member, "GetItems") == 0
-			&& fDBus->dbus_message_has_signature(message, ""))
+			&& strcmp(member, "GetItems") == 0)
 			_GetItems(reply, tree);
 		else if ((interface == nullptr || strcmp(interface, kIntrospectable)
 				== 0) && strcmp(member, "Introspect") == 0
-			&& fDBus->dbus_message_has_signature(message, "")) {
-			reply.message = fDBus->dbus_message_new_method_return(message);
-			if (reply.message != nullptr) {
-				fDBus->dbus_message_iter_init_append(reply.message,
-					&reply.iter);
-				_AppendString(&reply.iter, std::string(
+			) {
+			if (DBusMessageIter* iter = _BeginReturn(reply, ""))
+				_AppendString(iter, std::string(
 					"<node><interface name=\"") + kCache + "\"/></node>");
-			}
 		} else
 			reply.Fail(kUnknownMethod, "no such method");
 	} else {
@@ -310,18 +322,13 @@ AtSpiServer::Handle(DBusMessage* message, const AccessibleTree& tree,
 			if (!handled && has(kSelection))
 				handled = _HandleSelection(reply, tree, object, member);
 			if (!handled && wants(kIntrospectable)
-				&& strcmp(member, "Introspect") == 0
-				&& fDBus->dbus_message_has_signature(message, "")) {
+				&& strcmp(member, "Introspect") == 0) {
 				std::string xml = "<node>";
 				for (const std::string& name : interfaces)
 					xml += "<interface name=\"" + name + "\"/>";
 				xml += "</node>";
-				reply.message = fDBus->dbus_message_new_method_return(message);
-				if (reply.message != nullptr) {
-					fDBus->dbus_message_iter_init_append(reply.message,
-						&reply.iter);
-					_AppendString(&reply.iter, xml);
-				}
+				if (DBusMessageIter* iter = _BeginReturn(reply, ""))
+					_AppendString(iter, xml);
 				handled = true;
 			}
 			if (!handled && reply.errorName == nullptr)
@@ -396,44 +403,39 @@ bool
 AtSpiServer::_HandleProperties(Reply& reply, const AccessibleTree& tree,
 	int32 object, const char* member)
 {
-	DBusMessage* call = reply.call;
+	static const Method kGet = { "Get", "ss" };
+	static const Method kGetAll = { "GetAll", "s" };
+	static const Method kSet = { "Set", "ssv" };
+	const Method* method = strcmp(member, kGet.name) == 0 ? &kGet
+		: strcmp(member, kGetAll.name) == 0 ? &kGetAll
+		: strcmp(member, kSet.name) == 0 ? &kSet : nullptr;
+	if (method == nullptr)
+		return false;
+	DBusMessageIter* iter = _BeginReturn(reply, method->signature);
+	if (iter == nullptr)
+		return true;
+	// Each names the interface first; Get and Set the property next.
 	DBusMessageIter args;
 	const char* interface = nullptr;
 	const char* name = nullptr;
-	if (strcmp(member, "Get") == 0) {
-		if (!fDBus->dbus_message_has_signature(call, "ss")) {
-			reply.Fail(kInvalidArgs, "Get takes (ss)");
-			return true;
-		}
-		fDBus->dbus_message_iter_init(call, &args);
-		fDBus->dbus_message_iter_get_basic(&args, &interface);
+	fDBus->dbus_message_iter_init(reply.call, &args);
+	fDBus->dbus_message_iter_get_basic(&args, &interface);
+	if (method != &kGetAll) {
 		fDBus->dbus_message_iter_next(&args);
 		fDBus->dbus_message_iter_get_basic(&args, &name);
-		reply.message = fDBus->dbus_message_new_method_return(call);
-		if (reply.message == nullptr)
-			return true;
-		fDBus->dbus_message_iter_init_append(reply.message, &reply.iter);
-		if (!_AppendProperty(&reply.iter, tree, object, interface, name))
-			reply.Fail(kUnknownProperty, "no such property");
-		return true;
+		fDBus->dbus_message_iter_next(&args);
 	}
-	if (strcmp(member, "GetAll") == 0) {
-		if (!fDBus->dbus_message_has_signature(call, "s")) {
-			reply.Fail(kInvalidArgs, "GetAll takes (s)");
-			return true;
-		}
-		fDBus->dbus_message_iter_init(call, &args);
-		fDBus->dbus_message_iter_get_basic(&args, &interface);
-		reply.message = fDBus->dbus_message_new_method_return(call);
-		if (reply.message == nullptr)
-			return true;
-		fDBus->dbus_message_iter_init_append(reply.message, &reply.iter);
+
+	if (method == &kGet) {
+		if (!_AppendProperty(iter, tree, object, interface, name))
+			reply.Fail(kUnknownProperty, "no such property");
+	} else if (method == &kGetAll) {
 		static const char* const kNames[] = { "Name", "Description",
 			"Parent", "ChildCount", "Locale", "AccessibleId", "ToolkitName",
 			"Version", "AtspiVersion", "Id", "NActions",
 			"NSelectedChildren" };
 		DBusMessageIter dictionary;
-		fDBus->dbus_message_iter_open_container(&reply.iter, DBUS_TYPE_ARRAY,
+		fDBus->dbus_message_iter_open_container(iter, DBUS_TYPE_ARRAY,
 			"{sv}", &dictionary);
 		for (const char* property : kNames) {
 			if (PropertySignature(tree, object, interface, property)
@@ -446,19 +448,8 @@ AtSpiServer::_HandleProperties(Reply& reply, const AccessibleTree& tree,
 			_AppendProperty(&entry, tree, object, interface, property);
 			fDBus->dbus_message_iter_close_container(&dictionary, &entry);
 		}
-		fDBus->dbus_message_iter_close_container(&reply.iter, &dictionary);
-		return true;
-	}
-	if (strcmp(member, "Set") == 0) {
-		if (!fDBus->dbus_message_has_signature(call, "ssv")) {
-			reply.Fail(kInvalidArgs, "Set takes (ssv)");
-			return true;
-		}
-		fDBus->dbus_message_iter_init(call, &args);
-		fDBus->dbus_message_iter_get_basic(&args, &interface);
-		fDBus->dbus_message_iter_next(&args);
-		fDBus->dbus_message_iter_get_basic(&args, &name);
-		fDBus->dbus_message_iter_next(&args);
+		fDBus->dbus_message_iter_close_container(iter, &dictionary);
+	} else {
 		DBusMessageIter value;
 		fDBus->dbus_message_iter_recurse(&args, &value);
 		// The registry numbers the application as it takes it in; that is
@@ -471,13 +462,12 @@ AtSpiServer::_HandleProperties(Reply& reply, const AccessibleTree& tree,
 			dbus_int32_t id = 0;
 			fDBus->dbus_message_iter_get_basic(&value, &id);
 			fId = id;
-			reply.message = fDBus->dbus_message_new_method_return(call);
 		} else
 			reply.Fail(kReadOnly, "the property cannot be set");
-		return true;
 	}
-	return false;
+	return true;
 }
+
 
 bool
 AtSpiServer::_AppendProperty(DBusMessageIter* iter, const AccessibleTree& tree,
@@ -526,44 +516,26 @@ bool
 AtSpiServer::_HandleAccessible(Reply& reply, const AccessibleTree& tree,
 	int32 object, const char* member)
 {
-	DBusMessage* call = reply.call;
-	const AccessibleNode& node = tree.Node(object);
-	bool takesIndex = strcmp(member, "GetChildAtIndex") == 0;
-	static const char* const kMethods[] = { "GetChildren",
-		"GetIndexInParent", "GetRelationSet", "GetRole", "GetRoleName",
-		"GetLocalizedRoleName", "GetState", "GetAttributes", "GetApplication",
-		"GetInterfaces" };
-	bool known = takesIndex;
-	for (const char* method : kMethods)
-		known = known || strcmp(member, method) == 0;
-	if (!known)
+	static const Method kMethods[] = {
+		{ "GetChildAtIndex", "i" }, { "GetChildren", "" },
+		{ "GetIndexInParent", "" }, { "GetRelationSet", "" },
+		{ "GetRole", "" }, { "GetRoleName", "" },
+		{ "GetLocalizedRoleName", "" }, { "GetState", "" },
+		{ "GetAttributes", "" }, { "GetApplication", "" },
+		{ "GetInterfaces", "" },
+	};
+	const Method* method = FindMethod(kMethods, member);
+	if (method == nullptr)
 		return false;
-	if (!fDBus->dbus_message_has_signature(call, takesIndex ? "i" : "")) {
-		reply.Fail(kInvalidArgs, "wrong arguments");
+	DBusMessageIter* iter = _BeginReturn(reply, method->signature);
+	if (iter == nullptr)
 		return true;
-	}
+	const AccessibleNode& node = tree.Node(object);
 	const std::vector<int32>& children = tree.Children(object);
-	if (takesIndex) {
-		DBusMessageIter args;
-		dbus_int32_t index = -1;
-		fDBus->dbus_message_iter_init(call, &args);
-		fDBus->dbus_message_iter_get_basic(&args, &index);
-		if (index < 0 || size_t(index) >= children.size()) {
-			reply.Fail(kInvalidArgs, "no child at that index");
-			return true;
-		}
-	}
-	reply.message = fDBus->dbus_message_new_method_return(call);
-	if (reply.message == nullptr)
-		return true;
-	DBusMessageIter* iter = &reply.iter;
-	fDBus->dbus_message_iter_init_append(reply.message, iter);
-	if (takesIndex) {
-		DBusMessageIter args;
-		dbus_int32_t index = 0;
-		fDBus->dbus_message_iter_init(call, &args);
-		fDBus->dbus_message_iter_get_basic(&args, &index);
-		_AppendObject(iter, tree, children[index]);
+	if (method == &kMethods[0]) {
+		dbus_int32_t index = _IndexArgument(reply, children.size());
+		if (index >= 0)
+			_AppendObject(iter, tree, children[index]);
 	} else if (strcmp(member, "GetChildren") == 0) {
 		DBusMessageIter array;
 		fDBus->dbus_message_iter_open_container(iter, DBUS_TYPE_ARRAY, "(so)",
@@ -601,20 +573,15 @@ bool
 AtSpiServer::_HandleApplication(Reply& reply, const AccessibleTree&, int32,
 	const char* member)
 {
-	DBusMessage* call = reply.call;
-	bool locale = strcmp(member, "GetLocale") == 0;
-	if (!locale && strcmp(member, "GetApplicationBusAddress") != 0)
+	static const Method kMethods[] = {
+		{ "GetLocale", "u" }, { "GetApplicationBusAddress", "" },
+	};
+	const Method* method = FindMethod(kMethods, member);
+	if (method == nullptr)
 		return false;
-	if (!fDBus->dbus_message_has_signature(call, locale ? "u" : "")) {
-		reply.Fail(kInvalidArgs, "wrong arguments");
-		return true;
-	}
-	reply.message = fDBus->dbus_message_new_method_return(call);
-	if (reply.message == nullptr)
-		return true;
-	fDBus->dbus_message_iter_init_append(reply.message, &reply.iter);
 	// No bus of the application's own: everything goes over this one.
-	_AppendString(&reply.iter, locale ? Locale() : std::string());
+	if (DBusMessageIter* iter = _BeginReturn(reply, method->signature))
+		_AppendString(iter, method == &kMethods[0] ? Locale() : std::string());
 	return true;
 }
 
@@ -622,11 +589,6 @@ bool
 AtSpiServer::_HandleComponent(Reply& reply, const AccessibleTree& tree,
 	int32 object, const char* member, const ActionHandler& act)
 {
-	DBusMessage* call = reply.call;
-	struct Method {
-		const char* name;
-		const char* signature;
-	};
 	static const Method kMethods[] = {
 		{ "Contains", "iiu" }, { "GetAccessibleAtPoint", "iiu" },
 		{ "GetExtents", "u" }, { "GetPosition", "u" }, { "GetSize", "" },
@@ -635,24 +597,19 @@ AtSpiServer::_HandleComponent(Reply& reply, const AccessibleTree& tree,
 		{ "SetPosition", "iiu" }, { "SetSize", "ii" }, { "ScrollTo", "u" },
 		{ "ScrollToPoint", "uii" },
 	};
-	const Method* method = nullptr;
-	for (const Method& known : kMethods) {
-		if (strcmp(member, known.name) == 0)
-			method = &known;
-	}
+	const Method* method = FindMethod(kMethods, member);
 	if (method == nullptr)
 		return false;
-	if (!fDBus->dbus_message_has_signature(call, method->signature)) {
-		reply.Fail(kInvalidArgs, "wrong arguments");
+	DBusMessageIter* iter = _BeginReturn(reply, method->signature);
+	if (iter == nullptr)
 		return true;
-	}
 
 	// The arguments, all of them of fixed size: ints, then the coordinates
 	// last where there are any.
 	dbus_int32_t numbers[4] = { 0, 0, 0, 0 };
 	dbus_uint32_t coordinates = 0;
 	DBusMessageIter args;
-	if (fDBus->dbus_message_iter_init(call, &args)) {
+	if (fDBus->dbus_message_iter_init(reply.call, &args)) {
 		int count = 0;
 		do {
 			int type = fDBus->dbus_message_iter_get_arg_type(&args);
@@ -663,11 +620,6 @@ AtSpiServer::_HandleComponent(Reply& reply, const AccessibleTree& tree,
 		} while (fDBus->dbus_message_iter_next(&args));
 	}
 
-	reply.message = fDBus->dbus_message_new_method_return(call);
-	if (reply.message == nullptr)
-		return true;
-	DBusMessageIter* iter = &reply.iter;
-	fDBus->dbus_message_iter_init_append(reply.message, iter);
 	AccessibleRect extents = AccessibleExtents(tree, object,
 		coordinates <= 2 ? coordinates : 0);
 	const char* name = method->name;
@@ -737,36 +689,19 @@ bool
 AtSpiServer::_HandleAction(Reply& reply, const AccessibleTree& tree,
 	int32 object, const char* member, const ActionHandler& act)
 {
-	DBusMessage* call = reply.call;
-	const std::vector<std::string>& actions = tree.Node(object).actions;
-	bool list = strcmp(member, "GetActions") == 0;
-	bool indexed = strcmp(member, "GetDescription") == 0
-		|| strcmp(member, "GetName") == 0
-		|| strcmp(member, "GetLocalizedName") == 0
-		|| strcmp(member, "GetKeyBinding") == 0
-		|| strcmp(member, "DoAction") == 0;
-	if (!list && !indexed)
+	static const Method kMethods[] = {
+		{ "GetActions", "" }, { "GetDescription", "i" }, { "GetName", "i" },
+		{ "GetLocalizedName", "i" }, { "GetKeyBinding", "i" },
+		{ "DoAction", "i" },
+	};
+	const Method* method = FindMethod(kMethods, member);
+	if (method == nullptr)
 		return false;
-	if (!fDBus->dbus_message_has_signature(call, list ? "" : "i")) {
-		reply.Fail(kInvalidArgs, "wrong arguments");
+	DBusMessageIter* iter = _BeginReturn(reply, method->signature);
+	if (iter == nullptr)
 		return true;
-	}
-	dbus_int32_t index = 0;
-	if (indexed) {
-		DBusMessageIter args;
-		fDBus->dbus_message_iter_init(call, &args);
-		fDBus->dbus_message_iter_get_basic(&args, &index);
-		if (index < 0 || size_t(index) >= actions.size()) {
-			reply.Fail(kInvalidArgs, "no action at that index");
-			return true;
-		}
-	}
-	reply.message = fDBus->dbus_message_new_method_return(call);
-	if (reply.message == nullptr)
-		return true;
-	DBusMessageIter* iter = &reply.iter;
-	fDBus->dbus_message_iter_init_append(reply.message, iter);
-	if (list) {
+	const std::vector<std::string>& actions = tree.Node(object).actions;
+	if (method == &kMethods[0]) {
 		DBusMessageIter array;
 		fDBus->dbus_message_iter_open_container(iter, DBUS_TYPE_ARRAY, "(sss)",
 			&array);
@@ -780,7 +715,13 @@ AtSpiServer::_HandleAction(Reply& reply, const AccessibleTree& tree,
 			fDBus->dbus_message_iter_close_container(&array, &entry);
 		}
 		fDBus->dbus_message_iter_close_container(iter, &array);
-	} else if (strcmp(member, "DoAction") == 0) {
+		return true;
+	}
+	// The rest name one of the actions.
+	dbus_int32_t index = _IndexArgument(reply, actions.size());
+	if (index < 0)
+		return true;
+	if (strcmp(member, "DoAction") == 0) {
 		_AppendBool(iter, act(tree.WindowKey(object), tree.NodeIndex(object),
 			index));
 	} else if (strcmp(member, "GetKeyBinding") == 0)
@@ -794,52 +735,29 @@ bool
 AtSpiServer::_HandleSelection(Reply& reply, const AccessibleTree& tree,
 	int32 object, const char* member)
 {
-	DBusMessage* call = reply.call;
-	struct Method {
-		const char* name;
-		const char* signature;
-	};
 	static const Method kMethods[] = {
 		{ "GetSelectedChild", "i" }, { "SelectChild", "i" },
 		{ "DeselectSelectedChild", "i" }, { "IsChildSelected", "i" },
 		{ "SelectAll", "" }, { "ClearSelection", "" }, { "DeselectChild", "i" },
 	};
-	const Method* method = nullptr;
-	for (const Method& known : kMethods) {
-		if (strcmp(member, known.name) == 0)
-			method = &known;
-	}
+	const Method* method = FindMethod(kMethods, member);
 	if (method == nullptr)
 		return false;
-	if (!fDBus->dbus_message_has_signature(call, method->signature)) {
-		reply.Fail(kInvalidArgs, "wrong arguments");
+	DBusMessageIter* iter = _BeginReturn(reply, method->signature);
+	if (iter == nullptr)
 		return true;
-	}
-	dbus_int32_t index = -1;
-	DBusMessageIter args;
-	if (method->signature[0] != '\0') {
-		fDBus->dbus_message_iter_init(call, &args);
-		fDBus->dbus_message_iter_get_basic(&args, &index);
-	}
 	std::vector<int32> selected;
 	const std::vector<int32>& children = tree.Children(object);
 	for (int32 child : children) {
 		if ((tree.Node(child).states & StateBit(kStateSelected)) != 0)
 			selected.push_back(child);
 	}
-	if (strcmp(method->name, "GetSelectedChild") == 0
-		&& (index < 0 || size_t(index) >= selected.size())) {
-		reply.Fail(kInvalidArgs, "no selected child at that index");
-		return true;
-	}
-	reply.message = fDBus->dbus_message_new_method_return(call);
-	if (reply.message == nullptr)
-		return true;
-	DBusMessageIter* iter = &reply.iter;
-	fDBus->dbus_message_iter_init_append(reply.message, iter);
-	if (strcmp(method->name, "GetSelectedChild") == 0)
-		_AppendObject(iter, tree, selected[index]);
-	else if (strcmp(method->name, "IsChildSelected") == 0) {
+	if (method == &kMethods[0]) {
+		dbus_int32_t index = _IndexArgument(reply, selected.size());
+		if (index >= 0)
+			_AppendObject(iter, tree, selected[index]);
+	} else if (strcmp(method->name, "IsChildSelected") == 0) {
+		dbus_int32_t index = _FirstInt32(reply.call);
 		_AppendBool(iter, index >= 0 && size_t(index) < children.size()
 			&& (tree.Node(children[index]).states
 				& StateBit(kStateSelected)) != 0);
@@ -851,14 +769,47 @@ AtSpiServer::_HandleSelection(Reply& reply, const AccessibleTree& tree,
 	return true;
 }
 
+DBusMessageIter*
+AtSpiServer::_BeginReturn(Reply& reply, const char* signature)
+{
+	if (!fDBus->dbus_message_has_signature(reply.call, signature)) {
+		reply.Fail(kInvalidArgs, "wrong arguments");
+		return nullptr;
+	}
+	reply.message = fDBus->dbus_message_new_method_return(reply.call);
+	if (reply.message == nullptr)
+		return nullptr;
+	fDBus->dbus_message_iter_init_append(reply.message, &reply.iter);
+	return &reply.iter;
+}
+
+dbus_int32_t
+AtSpiServer::_FirstInt32(DBusMessage* call)
+{
+	DBusMessageIter args;
+	dbus_int32_t value = -1;
+	if (fDBus->dbus_message_iter_init(call, &args)
+		&& fDBus->dbus_message_iter_get_arg_type(&args) == DBUS_TYPE_INT32)
+		fDBus->dbus_message_iter_get_basic(&args, &value);
+	return value;
+}
+
+dbus_int32_t
+AtSpiServer::_IndexArgument(Reply& reply, size_t count)
+{
+	dbus_int32_t index = _FirstInt32(reply.call);
+	if (index >= 0 && size_t(index) < count)
+		return index;
+	reply.Fail(kInvalidArgs, "no such index");
+	return -1;
+}
+
 void
 AtSpiServer::_GetItems(Reply& reply, const AccessibleTree& tree)
 {
-	reply.message = fDBus->dbus_message_new_method_return(reply.call);
-	if (reply.message == nullptr)
+	DBusMessageIter* iter = _BeginReturn(reply, "");
+	if (iter == nullptr)
 		return;
-	DBusMessageIter* iter = &reply.iter;
-	fDBus->dbus_message_iter_init_append(reply.message, iter);
 	DBusMessageIter array;
 	fDBus->dbus_message_iter_open_container(iter, DBUS_TYPE_ARRAY,
 		"((so)(so)(so)iiassusau)", &array);

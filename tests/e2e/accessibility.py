@@ -16,7 +16,7 @@ import sys
 import time
 
 import pyatspi
-from gi.repository import GLib
+from gi.repository import Gio, GLib
 
 TIMEOUT = 5.0
 EVENTS = []
@@ -136,6 +136,72 @@ if [combo.name for combo in combos] != ["Mute", "A(440)"]:
     fail("the combo boxes are %s, not Mute and A(440)"
          % [combo.name for combo in combos])
 volume, note = combos
+
+# Calls a screen reader would never make, sent raw: each is refused with
+# the error D-Bus names for it, and the program answers on afterwards.
+def call(bus_name, path, interface, method, args):
+    return BUS.call_sync(bus_name, path, interface, method, args, None,
+                         Gio.DBusCallFlags.NONE, 2000, None)
+
+
+session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+address = session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+                            "GetAddress", None, GLib.VariantType("(s)"),
+                            Gio.DBusCallFlags.NONE, 2000, None).unpack()[0]
+BUS = Gio.DBusConnection.new_for_address_sync(
+    address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+    | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+ROOT = "/org/a11y/atspi/accessible/root"
+ACCESSIBLE = "org.a11y.atspi.Accessible"
+belvo = None
+for bus_name, _ in call("org.a11y.atspi.Registry", ROOT, ACCESSIBLE,
+                        "GetChildren", None).unpack()[0]:
+    try:
+        name = call(bus_name, ROOT, "org.freedesktop.DBus.Properties", "Get",
+                    GLib.Variant("(ss)", (ACCESSIBLE, "Name"))).unpack()[0]
+    except GLib.Error:
+        continue
+    if name == "Belvo":
+        belvo = bus_name
+if belvo is None:
+    fail("the registry's children hold no \"Belvo\"")
+
+
+def children(path):
+    return [child for _, child in call(belvo, path, ACCESSIBLE, "GetChildren",
+                                       None).unpack()[0]]
+
+
+frame_path = children(ROOT)[0]
+combo_path = next(path for path in children(children(frame_path)[0])
+                  if call(belvo, path, ACCESSIBLE, "GetRoleName",
+                          None).unpack()[0] == "combo box")
+for what, path, interface, method, args, error in (
+        ("a child past the last", ROOT, ACCESSIBLE, "GetChildAtIndex",
+         GLib.Variant("(i)", (99,)), "InvalidArgs"),
+        ("a child by a name", ROOT, ACCESSIBLE, "GetChildAtIndex",
+         GLib.Variant("(s)", ("first",)), "InvalidArgs"),
+        ("an action before the first", combo_path, "org.a11y.atspi.Action",
+         "DoAction", GLib.Variant("(i)", (-1,)), "InvalidArgs"),
+        ("an action of an object with none", frame_path,
+         "org.a11y.atspi.Action", "DoAction", GLib.Variant("(i)", (0,)),
+         "UnknownMethod"),
+        ("a method no interface has", ROOT, ACCESSIBLE, "Explode", None,
+         "UnknownMethod"),
+        ("an object that is not there", ROOT + "/no/such", ACCESSIBLE,
+         "GetRole", None, "UnknownObject"),
+        ("the name set", ROOT, "org.freedesktop.DBus.Properties", "Set",
+         GLib.Variant("(ssv)", (ACCESSIBLE, "Name", GLib.Variant("s", "x"))),
+         "PropertyReadOnly")):
+    try:
+        call(belvo, path, interface, method, args)
+        fail("%s was answered, not refused" % what)
+    except GLib.Error as e:
+        if not e.message.startswith("GDBus.Error:org.freedesktop.DBus.Error."
+                                    + error):
+            fail("%s was refused with %s, not %s" % (what, e.message, error))
+if call(belvo, ROOT, ACCESSIBLE, "GetRoleName", None).unpack()[0] != "application":
+    fail("after the refused calls the application's role is not \"application\"")
 
 # "press" opens the menu as Space does.
 action(volume, "press")

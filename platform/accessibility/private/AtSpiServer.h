@@ -72,6 +72,15 @@ private:
 			void			_GetItems(Reply& reply,
 								const AccessibleTree& tree);
 
+			// Begins the call's return, or fails it when its arguments
+			// are not SIGNATURE's; nullptr then, or without memory.
+			DBusMessageIter*	_BeginReturn(Reply& reply,
+								const char* signature);
+			dbus_int32_t	_FirstInt32(DBusMessage* call);
+			// The call's first argument when it is an index below
+			// count; otherwise the call fails and this is -1.
+			dbus_int32_t	_IndexArgument(Reply& reply, size_t count);
+
 			// What goes into messages.
 			void			_AppendReference(DBusMessageIter* iter,
 								const std::string& bus,
