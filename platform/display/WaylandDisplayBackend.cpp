@@ -1567,17 +1567,7 @@ private:
 		for (auto& activating : fActivating)
 			xdg_activation_token_v1_destroy(activating.first);
 		fActivating.clear();
-		if (fXkb != nullptr) {
-			if (fXkbState != nullptr)
-				fXkb->xkb_state_unref(fXkbState);
-			if (fXkbKeymap != nullptr)
-				fXkb->xkb_keymap_unref(fXkbKeymap);
-			if (fXkbContext != nullptr)
-				fXkb->xkb_context_unref(fXkbContext);
-			fXkbState = nullptr;
-			fXkbKeymap = nullptr;
-			fXkbContext = nullptr;
-		}
+		fKeys.Release();
 	}
 
 	void _ForgetCursor()
@@ -1645,10 +1635,10 @@ private:
 
 	uint32 _Modifiers()
 	{
-		if (fXkbState == nullptr)
+		if (fKeys.state == nullptr)
 			return 0;
 		// xkbcommon's first eight modifiers are X11's core ones, in order.
-		xkb_mod_mask_t mask = fXkb->xkb_state_serialize_mods(fXkbState,
+		xkb_mod_mask_t mask = fKeys.xkb->xkb_state_serialize_mods(fKeys.state,
 			XKB_STATE_MODS_EFFECTIVE);
 		return ModifiersFromX11State(mask & 0xff);
 	}
@@ -1754,34 +1744,30 @@ private:
 	{
 		if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 || size == 0)
 			return;
-		if (fXkb == nullptr)
-			fXkb = LoadWaylandXkbLibrary();
-		if (fXkb == nullptr)
+		if (fKeys.xkb == nullptr)
+			fKeys.xkb = LoadWaylandXkbLibrary();
+		const WaylandXkbLibrary* xkb = fKeys.xkb;
+		if (xkb == nullptr)
 			return;
-		if (fXkbContext == nullptr)
-			fXkbContext = fXkb->xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-		if (fXkbContext == nullptr)
+		if (fKeys.context == nullptr)
+			fKeys.context = xkb->xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+		if (fKeys.context == nullptr)
 			return;
 		void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
 		if (text == MAP_FAILED)
 			return;
-		xkb_keymap* keymap = fXkb->xkb_keymap_new_from_string(fXkbContext,
+		xkb_keymap* keymap = xkb->xkb_keymap_new_from_string(fKeys.context,
 			static_cast<const char*>(text), XKB_KEYMAP_FORMAT_TEXT_V1,
 			XKB_KEYMAP_COMPILE_NO_FLAGS);
 		munmap(text, size);
 		if (keymap == nullptr)
 			return;
-		xkb_state* state = fXkb->xkb_state_new(keymap);
+		xkb_state* state = xkb->xkb_state_new(keymap);
 		if (state == nullptr) {
-			fXkb->xkb_keymap_unref(keymap);
+			xkb->xkb_keymap_unref(keymap);
 			return;
 		}
-		if (fXkbState != nullptr)
-			fXkb->xkb_state_unref(fXkbState);
-		if (fXkbKeymap != nullptr)
-			fXkb->xkb_keymap_unref(fXkbKeymap);
-		fXkbKeymap = keymap;
-		fXkbState = state;
+		fKeys.Adopt(keymap, state);
 		_StopRepeat();
 	}
 
@@ -1833,15 +1819,13 @@ private:
 	// window; false for a key the kits hand nothing for.
 	bool _KeyEvent(uint32_t code, bool press, DisplayEvent* event)
 	{
-		if (fKeyboardWindow == nullptr || fXkbState == nullptr)
+		if (fKeyboardWindow == nullptr)
 			return false;
-		xkb_keysym_t keysym = fXkb->xkb_state_key_get_one_sym(fXkbState,
-			code + 8);
 		event->type = press ? DisplayEvent::kKeyDown : DisplayEvent::kKeyUp;
 		event->window = fKeyboardWindow->id;
 		event->modifiers = _Modifiers();
 		event->when = MonotonicUsec();
-		return KeyBytesFor(keysym, fXkb->xkb_keysym_to_utf32(keysym), event);
+		return fKeys.KeyBytes(code + 8, event);
 	}
 
 	static void _KeyboardKey(void* data, wl_keyboard*, uint32_t serial,
@@ -1864,9 +1848,10 @@ private:
 		uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group)
 	{
 		auto* self = static_cast<WaylandDisplayBackend*>(data);
-		if (self->fXkbState != nullptr) {
-			self->fXkb->xkb_state_update_mask(self->fXkbState, depressed,
-				latched, locked, 0, 0, group);
+		XkbKeyboard<WaylandXkbLibrary>& keys = self->fKeys;
+		if (keys.state != nullptr) {
+			keys.xkb->xkb_state_update_mask(keys.state, depressed, latched,
+				locked, 0, 0, group);
 		}
 	}
 
@@ -1885,8 +1870,8 @@ private:
 	void _StartRepeat(uint32_t key)
 	{
 		_StopRepeat();
-		if (fRepeatRate <= 0 || fXkbKeymap == nullptr
-			|| !fXkb->xkb_keymap_key_repeats(fXkbKeymap, key + 8)) {
+		if (fRepeatRate <= 0 || fKeys.keymap == nullptr
+			|| !fKeys.xkb->xkb_keymap_key_repeats(fKeys.keymap, key + 8)) {
 			return;
 		}
 		fRepeatKey = key;
@@ -1974,10 +1959,7 @@ private:
 	WaylandWindow* fKeyboardWindow = nullptr;
 	// A window the keyboard left, until it is known where it went.
 	DisplayWindowId fLeftWindow = 0;
-	const WaylandXkbLibrary* fXkb = nullptr;
-	xkb_context* fXkbContext = nullptr;
-	xkb_keymap* fXkbKeymap = nullptr;
-	xkb_state* fXkbState = nullptr;
+	XkbKeyboard<WaylandXkbLibrary> fKeys;
 	int32 fRepeatRate = 25;
 	int32 fRepeatDelay = 600;
 	uint32_t fRepeatKey = kNoKey;

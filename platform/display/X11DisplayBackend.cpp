@@ -165,17 +165,7 @@ public:
 			_Forget(entry.second);
 		fWindows.clear();
 		fByXid.clear();
-		if (fXkb != nullptr) {
-			if (fXkbState != nullptr)
-				fXkb->xkb_state_unref(fXkbState);
-			if (fXkbKeymap != nullptr)
-				fXkb->xkb_keymap_unref(fXkbKeymap);
-			if (fXkbContext != nullptr)
-				fXkb->xkb_context_unref(fXkbContext);
-			fXkbState = nullptr;
-			fXkbKeymap = nullptr;
-			fXkbContext = nullptr;
-		}
+		fKeys.Release();
 		fXcb->xcb_flush(fConnection);
 		fXcb->xcb_disconnect(fConnection);
 		fConnection = nullptr;
@@ -693,33 +683,30 @@ private:
 
 	void _OpenKeyboard()
 	{
-		fXkb = LoadXkbLibrary();
-		if (fXkb == nullptr)
+		const XkbLibrary* xkb = LoadXkbLibrary();
+		if (xkb == nullptr)
 			return;
 		uint8 eventBase = 0, errorBase = 0;
-		if (!fXkb->xkb_x11_setup_xkb_extension(fConnection,
+		if (!xkb->xkb_x11_setup_xkb_extension(fConnection,
 				XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
 				XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr,
-				&eventBase, &errorBase)) {
-			fXkb = nullptr;
+				&eventBase, &errorBase))
 			return;
-		}
-		int32_t device = fXkb->xkb_x11_get_core_keyboard_device_id(
+		fKeys.xkb = xkb;
+		int32_t device = xkb->xkb_x11_get_core_keyboard_device_id(
 			fConnection);
-		fXkbContext = fXkb->xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-		if (device < 0 || fXkbContext == nullptr)
+		fKeys.context = xkb->xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+		if (device < 0 || fKeys.context == nullptr)
 			return;
-		fXkbKeymap = fXkb->xkb_x11_keymap_new_from_device(fXkbContext,
-			fConnection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
-		if (fXkbKeymap != nullptr) {
-			fXkbState = fXkb->xkb_x11_state_new_from_device(fXkbKeymap,
-				fConnection, device);
-		}
+		xkb_keymap* keymap = xkb->xkb_x11_keymap_new_from_device(
+			fKeys.context, fConnection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
+		fKeys.Adopt(keymap, keymap == nullptr ? nullptr
+			: xkb->xkb_x11_state_new_from_device(keymap, fConnection, device));
 		// A held key repeats as presses alone, with no release between
 		// them to be taken for the key being let go.
 		uint32 repeat = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
-		free(fXkb->xcb_xkb_per_client_flags_reply(fConnection,
-			fXkb->xcb_xkb_per_client_flags(fConnection,
+		free(xkb->xcb_xkb_per_client_flags_reply(fConnection,
+			xkb->xcb_xkb_per_client_flags(fConnection,
 				XCB_XKB_ID_USE_CORE_KBD, repeat, repeat, 0, 0, 0),
 			nullptr));
 	}
@@ -958,20 +945,17 @@ private:
 			{
 				auto* key = reinterpret_cast<xcb_key_press_event_t*>(x);
 				Entry* entry = _FindXid(key->event);
-				if (entry == nullptr || fXkbState == nullptr)
+				if (entry == nullptr || fKeys.state == nullptr)
 					return false;
 				// The core state says which modifiers are down and which
 				// group is locked; that is all a key's meaning depends on.
-				fXkb->xkb_state_update_mask(fXkbState, key->state & 0xff, 0, 0,
-					0, 0, (key->state >> 13) & 3);
-				xkb_keysym_t keysym = fXkb->xkb_state_key_get_one_sym(
-					fXkbState, key->detail);
+				fKeys.xkb->xkb_state_update_mask(fKeys.state,
+					key->state & 0xff, 0, 0, 0, 0, (key->state >> 13) & 3);
 				event->window = entry->id;
 				event->type = type == XCB_KEY_PRESS ? DisplayEvent::kKeyDown
 					: DisplayEvent::kKeyUp;
 				event->modifiers = ModifiersFromX11State(key->state);
-				return KeyBytesFor(keysym, fXkb->xkb_keysym_to_utf32(keysym),
-					event);
+				return fKeys.KeyBytes(key->detail, event);
 			}
 
 			case XCB_FOCUS_IN:
@@ -1085,7 +1069,6 @@ private:
 
 	const XcbLibrary* fXcb = nullptr;
 	const XcbShmLibrary* fShm = nullptr;
-	const XkbLibrary* fXkb = nullptr;
 	xcb_connection_t* fConnection = nullptr;
 	xcb_screen_t* fScreen = nullptr;
 	int fWakeFd = -1;
@@ -1096,9 +1079,7 @@ private:
 	// in requests from then on.
 	bool fShmRefused = false;
 	size_t fMaxRequestBytes = 262144;
-	xkb_context* fXkbContext = nullptr;
-	xkb_keymap* fXkbKeymap = nullptr;
-	xkb_state* fXkbState = nullptr;
+	XkbKeyboard<XkbLibrary> fKeys;
 	bool fReportedError = false;
 	bool fKeyboardTried = false;
 

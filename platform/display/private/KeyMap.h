@@ -4,13 +4,15 @@
  * B_UP_ARROW) and, for function keys, which one. Keys are named by their
  * X keysyms, which xkbcommon gives on X11 and Wayland alike.
  *
- * Pure functions: any thread; the X11 back end calls them on the display
- * thread.
+ * The functions are pure: any thread. An XkbKeyboard belongs to its back
+ * end's display thread.
  */
 #ifndef _PRIVATE_KEY_MAP_H
 #define _PRIVATE_KEY_MAP_H
 
 #include <private/DisplayBackend.h>
+
+#include <xkbcommon/xkbcommon.h>
 
 namespace BPrivate {
 
@@ -26,6 +28,53 @@ uint32 ModifiersFromX11State(uint32 state);
 uint32 ButtonsFromX11State(uint32 state);
 // The kits' button for X11's button number; 0 for the wheel and the rest.
 uint32 ButtonFromX11Button(uint32 button);
+
+// The keyboard as xkbcommon knows it: its keymap and the state of its
+// modifiers, through the table of xkbcommon's functions a back end loaded
+// (each has its own, with the loading calls its window system needs).
+// The back end fills context, keymap and state in its own way; this
+// releases them in order and reads keys through them.
+template<class XkbFunctions>
+struct XkbKeyboard {
+	const XkbFunctions* xkb = nullptr;
+	xkb_context* context = nullptr;
+	xkb_keymap* keymap = nullptr;
+	xkb_state* state = nullptr;
+
+	XkbKeyboard() = default;
+	XkbKeyboard(const XkbKeyboard&) = delete;
+	XkbKeyboard& operator=(const XkbKeyboard&) = delete;
+	~XkbKeyboard() { Release(); }
+
+	// Takes a new keymap and its state in place of the ones held.
+	void Adopt(xkb_keymap* newKeymap, xkb_state* newState)
+	{
+		if (state != nullptr)
+			xkb->xkb_state_unref(state);
+		if (keymap != nullptr)
+			xkb->xkb_keymap_unref(keymap);
+		keymap = newKeymap;
+		state = newState;
+	}
+
+	void Release()
+	{
+		Adopt(nullptr, nullptr);
+		if (context != nullptr)
+			xkb->xkb_context_unref(context);
+		context = nullptr;
+	}
+
+	// KeyBytesFor() for xkb's KEYCODE (X11's, evdev's + 8) in the state
+	// held; false without a keymap yet.
+	bool KeyBytes(uint32 keycode, DisplayEvent* event) const
+	{
+		if (state == nullptr)
+			return false;
+		xkb_keysym_t keysym = xkb->xkb_state_key_get_one_sym(state, keycode);
+		return KeyBytesFor(keysym, xkb->xkb_keysym_to_utf32(keysym), event);
+	}
+};
 
 } // namespace BPrivate
 
