@@ -43,6 +43,7 @@
 
 #include <InterfaceDefs.h>
 #include <private/KeyMap.h>
+#include <private/WaylandCursor.h>
 #include <private/WaylandGeometry.h>
 #include <private/WaylandProtocols.h>
 
@@ -61,9 +62,6 @@ const uint32 kButtonLeft = 0x110;
 const uint32 kButtonRight = 0x111;
 const uint32 kButtonMiddle = 0x112;
 
-// The app id: the desktop entry's name (belvo.desktop), so that the
-// desktop shows the program's name and icon for its windows.
-const char* const kAppId = "belvo";
 // wl_surface 6 sends the scale the compositor prefers; the protocol code is
 // made from the system's wayland.xml, which has it from Wayland 1.22 on.
 #ifdef WL_SURFACE_PREFERRED_BUFFER_SCALE_SINCE_VERSION
@@ -268,7 +266,7 @@ public:
 			_CloseInput();
 			if (fDecorContext != nullptr)
 				fDecor->libdecor_unref(fDecorContext);
-			_ForgetCursor();
+			fCursor.Forget();
 			for (WaylandOutput& output : fOutputs) {
 				if (wl_output_get_version(output.output)
 						>= WL_OUTPUT_RELEASE_SINCE_VERSION) {
@@ -494,7 +492,7 @@ public:
 			return listener;
 		}();
 		xdg_activation_token_v1_add_listener(token, &kTokenListener, this);
-		xdg_activation_token_v1_set_app_id(token, kAppId);
+		xdg_activation_token_v1_set_app_id(token, kWaylandAppId);
 		xdg_activation_token_v1_set_surface(token, window->surface);
 		if (fSeat != nullptr && fInputSerial != 0)
 			xdg_activation_token_v1_set_serial(token, fInputSerial, fSeat);
@@ -803,9 +801,11 @@ private:
 			}
 		}
 		// The pointer's image too, from the theme at the new size.
-		_ForgetCursor();
-		if (fPointerWindow != nullptr && fPointerSerial != 0)
-			_SetCursor(fPointerSerial);
+		fCursor.Forget();
+		if (fPointerWindow != nullptr && fPointerSerial != 0) {
+			fCursor.Set(fPointer, fPointerSerial, fScale, fCompositor,
+				fShm);
+		}
 		for (auto& entry : fWindows) {
 			DisplayEvent changed;
 			changed.type = DisplayEvent::kScaleChanged;
@@ -998,7 +998,7 @@ private:
 			xdg_toplevel_add_listener(window.toplevel, &kToplevelListener,
 				&window);
 			xdg_toplevel_set_title(window.toplevel, window.title.c_str());
-			xdg_toplevel_set_app_id(window.toplevel, kAppId);
+			xdg_toplevel_set_app_id(window.toplevel, kWaylandAppId);
 			if (!window.resizable) {
 				int32 width, height;
 				_LogicalSize(window, &width, &height);
@@ -1066,7 +1066,7 @@ private:
 			return;
 		libdecor_frame* frame = window.decorFrame;
 		fDecor->libdecor_frame_set_title(frame, window.title.c_str());
-		fDecor->libdecor_frame_set_app_id(frame, kAppId);
+		fDecor->libdecor_frame_set_app_id(frame, kWaylandAppId);
 		if (!window.resizable) {
 			int32 width, height;
 			_LogicalSize(window, &width, &height);
@@ -1570,69 +1570,6 @@ private:
 		fKeys.Release();
 	}
 
-	void _ForgetCursor()
-	{
-		if (fCursorSurface != nullptr)
-			wl_surface_destroy(fCursorSurface);
-		if (fCursorTheme != nullptr)
-			fCursor->wl_cursor_theme_destroy(fCursorTheme);
-		fCursorSurface = nullptr;
-		fCursorTheme = nullptr;
-		fCursorImage = nullptr;
-		fCursorTried = false;
-	}
-
-	// The pointer's image: the cursor theme's arrow, at the kits' scale.
-	void _SetCursor(uint32_t serial)
-	{
-		if (!fCursorTried) {
-			fCursorTried = true;
-			fCursor = LoadWaylandCursorLibrary();
-			if (fCursor != nullptr) {
-				const char* theme = getenv("XCURSOR_THEME");
-				const char* sizeText = getenv("XCURSOR_SIZE");
-				int size = sizeText != nullptr ? atoi(sizeText) : 0;
-				if (size <= 0 || size > 256)
-					size = 24;
-				fCursorTheme = fCursor->wl_cursor_theme_load(
-					theme != nullptr && theme[0] != '\0' ? theme : nullptr,
-					size * fScale.Ceiling(), fShm);
-			}
-			if (fCursorTheme != nullptr) {
-				static const char* const kNames[] = { "left_ptr", "default",
-					"arrow" };
-				for (const char* name : kNames) {
-					wl_cursor* cursor = fCursor->wl_cursor_theme_get_cursor(
-						fCursorTheme, name);
-					if (cursor != nullptr && cursor->image_count > 0) {
-						fCursorImage = cursor->images[0];
-						break;
-					}
-				}
-			}
-			if (fCursorImage != nullptr) {
-				wl_buffer* buffer = fCursor->wl_cursor_image_get_buffer(
-					fCursorImage);
-				fCursorScale = fScale.Ceiling();
-				if (fCursorImage->width % uint32_t(fCursorScale) != 0
-					|| fCursorImage->height % uint32_t(fCursorScale) != 0) {
-					fCursorScale = 1;
-				}
-				fCursorSurface = wl_compositor_create_surface(fCompositor);
-				if (fCursorScale > 1)
-					wl_surface_set_buffer_scale(fCursorSurface, fCursorScale);
-				wl_surface_attach(fCursorSurface, buffer, 0, 0);
-				wl_surface_damage(fCursorSurface, 0, 0, INT32_MAX, INT32_MAX);
-				wl_surface_commit(fCursorSurface);
-			}
-		}
-		if (fCursorSurface == nullptr || fPointer == nullptr)
-			return;
-		wl_pointer_set_cursor(fPointer, serial, fCursorSurface,
-			int32_t(fCursorImage->hotspot_x) / fCursorScale,
-			int32_t(fCursorImage->hotspot_y) / fCursorScale);
-	}
-
 	uint32 _Modifiers()
 	{
 		if (fKeys.state == nullptr)
@@ -1651,7 +1588,8 @@ private:
 		self->fPointerSerial = serial;
 		self->fPointerX = wl_fixed_to_double(x) * self->fScale.Factor();
 		self->fPointerY = wl_fixed_to_double(y) * self->fScale.Factor();
-		self->_SetCursor(serial);
+		self->fCursor.Set(self->fPointer, serial, self->fScale,
+			self->fCompositor, self->fShm);
 	}
 
 	static void _PointerLeave(void* data, wl_pointer*, uint32_t,
@@ -1964,13 +1902,8 @@ private:
 	int32 fRepeatDelay = 600;
 	uint32_t fRepeatKey = kNoKey;
 
-	const WaylandCursorLibrary* fCursor = nullptr;
-	bool fCursorTried = false;
 	uint32_t fPointerSerial = 0;    // of the pointer's last enter
-	wl_cursor_theme* fCursorTheme = nullptr;
-	wl_cursor_image* fCursorImage = nullptr;
-	wl_surface* fCursorSurface = nullptr;
-	int32 fCursorScale = 1;
+	WaylandCursor fCursor;
 
 	// Events made here, in the order the compositor's came.
 	std::deque<DisplayEvent> fPending;
@@ -1982,115 +1915,6 @@ std::unique_ptr<DisplayBackend>
 CreateWaylandDisplayBackend()
 {
 	return std::make_unique<WaylandDisplayBackend>();
-}
-
-namespace {
-
-struct TokenRequest {
-	xdg_activation_v1* activation = nullptr;
-	std::string token;
-	bool done = false;
-};
-
-// Dispatches the compositor's events until `done` or the time is up; false
-// on a lost connection or timeout. A compositor that does not answer
-// costs a later launch a bounded wait, never a hang.
-bool
-DispatchUntil(wl_display* display, const bool& done, int64 deadlineUsec)
-{
-	int fd = wl_display_get_fd(display);
-	while (!done) {
-		while (wl_display_prepare_read(display) != 0) {
-			if (wl_display_dispatch_pending(display) < 0)
-				return false;
-			if (done)
-				return true;
-		}
-		wl_display_flush(display);
-		int64 left = deadlineUsec - int64(MonotonicUsec());
-		pollfd poller = { fd, POLLIN, 0 };
-		if (left <= 0 || poll(&poller, 1, int(left / 1000) + 1) <= 0) {
-			wl_display_cancel_read(display);
-			return false;
-		}
-		if (wl_display_read_events(display) < 0
-			|| wl_display_dispatch_pending(display) < 0)
-			return false;
-	}
-	return true;
-}
-
-} // namespace
-
-std::string
-RequestWaylandActivationToken(int timeoutMs)
-{
-	gWaylandClient = LoadWaylandClientLibrary();
-	if (gWaylandClient == nullptr)
-		return std::string();
-	wl_log_set_handler_client(&KeepWaylandLog);
-	wl_display* display = wl_display_connect(nullptr);
-	if (display == nullptr)
-		return std::string();
-	int64 deadline = int64(MonotonicUsec()) + int64(timeoutMs) * 1000;
-	TokenRequest request;
-	wl_registry* registry = wl_display_get_registry(display);
-	static const wl_registry_listener kListener = [] {
-		wl_registry_listener listener = {};
-		listener.global = [](void* data, wl_registry* registry,
-				uint32_t name, const char* interface, uint32_t) {
-			auto* request = static_cast<TokenRequest*>(data);
-			if (strcmp(interface, xdg_activation_v1_interface.name) == 0
-				&& request->activation == nullptr) {
-				request->activation = static_cast<xdg_activation_v1*>(
-					wl_registry_bind(registry, name,
-						&xdg_activation_v1_interface, 1));
-			}
-		};
-		listener.global_remove = [](void*, wl_registry*, uint32_t) {};
-		return listener;
-	}();
-	wl_registry_add_listener(registry, &kListener, &request);
-	// The globals come before the answer to a sync.
-	bool synced = false;
-	wl_callback* sync = wl_display_sync(display);
-	static const wl_callback_listener kSyncListener = [] {
-		wl_callback_listener listener = {};
-		listener.done = [](void* data, wl_callback*, uint32_t) {
-			*static_cast<bool*>(data) = true;
-		};
-		return listener;
-	}();
-	wl_callback_add_listener(sync, &kSyncListener, &synced);
-	bool answered = DispatchUntil(display, synced, deadline);
-	wl_callback_destroy(sync);
-	if (answered && request.activation != nullptr) {
-		// No surface and no input of this launch's own: the compositor
-		// judges it by the running one's window.
-		xdg_activation_token_v1* token
-			= xdg_activation_v1_get_activation_token(request.activation);
-		static const xdg_activation_token_v1_listener kTokenListener = [] {
-			xdg_activation_token_v1_listener listener = {};
-			listener.done = [](void* data, xdg_activation_token_v1*,
-					const char* name) {
-				auto* request = static_cast<TokenRequest*>(data);
-				request->token = name != nullptr ? name : "";
-				request->done = true;
-			};
-			return listener;
-		}();
-		xdg_activation_token_v1_add_listener(token, &kTokenListener,
-			&request);
-		xdg_activation_token_v1_set_app_id(token, kAppId);
-		xdg_activation_token_v1_commit(token);
-		DispatchUntil(display, request.done, deadline);
-		xdg_activation_token_v1_destroy(token);
-		xdg_activation_v1_destroy(request.activation);
-	}
-	wl_registry_destroy(registry);
-	wl_display_flush(display);
-	wl_display_disconnect(display);
-	return request.token;
 }
 
 } // namespace BPrivate

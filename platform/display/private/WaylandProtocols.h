@@ -62,4 +62,13 @@ extern const WaylandClientLibrary* gWaylandClient;
 #include "viewporter-client-protocol.h"
 #include <private/WaylandDecorLibrary.h>
 
+namespace BPrivate {
+
+// The app id: the desktop entry's name (belvo.desktop), so that the
+// desktop shows the program's name and icon for its windows, and knows a
+// later launch's activation token for theirs.
+inline constexpr char kWaylandAppId[] = "belvo";
+
+} // namespace BPrivate
+
 #endif // _PRIVATE_WAYLAND_PROTOCOLS_H
