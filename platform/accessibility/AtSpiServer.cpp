@@ -403,12 +403,12 @@ bool
 AtSpiServer::_HandleProperties(Reply& reply, const AccessibleTree& tree,
 	int32 object, const char* member)
 {
-	static const Method kGet = { "Get", "ss" };
-	static const Method kGetAll = { "GetAll", "s" };
-	static const Method kSet = { "Set", "ssv" };
-	const Method* method = strcmp(member, kGet.name) == 0 ? &kGet
-		: strcmp(member, kGetAll.name) == 0 ? &kGetAll
-		: strcmp(member, kSet.name) == 0 ? &kSet : nullptr;
+	static const Method kMethods[] = {
+		{ "Get", "ss" }, { "GetAll", "s" }, { "Set", "ssv" },
+	};
+	const Method* const kGet = &kMethods[0];
+	const Method* const kGetAll = &kMethods[1];
+	const Method* method = FindMethod(kMethods, member);
 	if (method == nullptr)
 		return false;
 	DBusMessageIter* iter = _BeginReturn(reply, method->signature);
@@ -420,16 +420,16 @@ AtSpiServer::_HandleProperties(Reply& reply, const AccessibleTree& tree,
 	const char* name = nullptr;
 	fDBus->dbus_message_iter_init(reply.call, &args);
 	fDBus->dbus_message_iter_get_basic(&args, &interface);
-	if (method != &kGetAll) {
+	if (method != kGetAll) {
 		fDBus->dbus_message_iter_next(&args);
 		fDBus->dbus_message_iter_get_basic(&args, &name);
 		fDBus->dbus_message_iter_next(&args);
 	}
 
-	if (method == &kGet) {
+	if (method == kGet) {
 		if (!_AppendProperty(iter, tree, object, interface, name))
 			reply.Fail(kUnknownProperty, "no such property");
-	} else if (method == &kGetAll) {
+	} else if (method == kGetAll) {
 		static const char* const kNames[] = { "Name", "Description",
 			"Parent", "ChildCount", "Locale", "AccessibleId", "ToolkitName",
 			"Version", "AtspiVersion", "Id", "NActions",

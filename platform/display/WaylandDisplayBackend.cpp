@@ -1785,12 +1785,8 @@ private:
 	static void _KeyboardModifiers(void* data, wl_keyboard*, uint32_t,
 		uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group)
 	{
-		auto* self = static_cast<WaylandDisplayBackend*>(data);
-		XkbKeyboard<WaylandXkbLibrary>& keys = self->fKeys;
-		if (keys.state != nullptr) {
-			keys.xkb->xkb_state_update_mask(keys.state, depressed, latched,
-				locked, 0, 0, group);
-		}
+		static_cast<WaylandDisplayBackend*>(data)->fKeys.UpdateMask(depressed,
+			latched, locked, group);
 	}
 
 	static void _KeyboardRepeatInfo(void* data, wl_keyboard*, int32_t rate,

@@ -949,8 +949,8 @@ private:
 					return false;
 				// The core state says which modifiers are down and which
 				// group is locked; that is all a key's meaning depends on.
-				fKeys.xkb->xkb_state_update_mask(fKeys.state,
-					key->state & 0xff, 0, 0, 0, 0, (key->state >> 13) & 3);
+				fKeys.UpdateMask(key->state & 0xff, 0, 0,
+					(key->state >> 13) & 3);
 				event->window = entry->id;
 				event->type = type == XCB_KEY_PRESS ? DisplayEvent::kKeyDown
 					: DisplayEvent::kKeyUp;

@@ -65,6 +65,16 @@ struct XkbKeyboard {
 		context = nullptr;
 	}
 
+	// The modifiers and group as the window system last said them.
+	void UpdateMask(uint32 depressed, uint32 latched, uint32 locked,
+		uint32 group)
+	{
+		if (state != nullptr) {
+			xkb->xkb_state_update_mask(state, depressed, latched, locked, 0, 0,
+				group);
+		}
+	}
+
 	// KeyBytesFor() for xkb's KEYCODE (X11's, evdev's + 8) in the state
 	// held; false without a keymap yet.
 	bool KeyBytes(uint32 keycode, DisplayEvent* event) const
