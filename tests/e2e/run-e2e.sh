@@ -609,18 +609,18 @@ expect_no_click() {  # WHAT FROM TO MAX_HZ
   expect_at_most "$1: the largest step against what a $4 Hz sine allows" "$ratio" 1.05
 }
 
-# Whether the machine stalled (e2e-stall-watch, which the rig runs) at any
-# time between FROM and TO, microseconds on the rig's clock.
-stalled_between() {  # FROM_USEC TO_USEC
-  [ -s "$RIG_DIR/stalls" ] && awk -v from="$1" -v to="$2" \
-    '$1 <= to && $1 + $2 >= from { found = 1 } END { exit !found }' "$RIG_DIR/stalls"
-}
-
-# The longest stall between FROM and TO, in whole milliseconds (0 for none).
+# The longest time the machine stalled (e2e-stall-watch, which the rig
+# runs, notes stalls of 12 ms or more) between FROM and TO, microseconds on
+# the rig's clock: in whole milliseconds, 0 for none.
 longest_stall_between() {  # FROM_USEC TO_USEC
   [ -s "$RIG_DIR/stalls" ] || { echo 0; return; }
   awk -v from="$1" -v to="$2" '$1 <= to && $1 + $2 >= from && $2 > most { most = $2 }
     END { printf "%d", most / 1000 }' "$RIG_DIR/stalls"
+}
+
+# Whether the machine stalled at any time between FROM and TO.
+stalled_between() {  # FROM_USEC TO_USEC
+  [ "$(longest_stall_between "$1" "$2")" -gt 0 ]
 }
 
 stall_summary() {
@@ -1743,26 +1743,28 @@ run_scenario() {
   [ $status -ne 0 ] && [ -z "$SCEN_FAIL" ] && SCEN_FAIL="failed (status $status) without saying why"
   [ $status -eq 0 ] && [ -n "$SCEN_FAIL" ] && status=1
   cleanup_scenario
-  # PulseAudio 16 has aborted once under a scenario (at a client's close,
-  # in one run of hundreds), taking the recording with it. That is the
-  # server's fault, not the program's: said, and the scenario run once
-  # more on a fresh rig. A second crash fails it.
-  local crashed
-  if [ $status -ne 0 ] && [ -z "${SCEN_RETRY:-}" ] && crashed=$(rig_sound_crashed); then
-    echo "NOTE ${name//_/-}: the rig's sound server crashed under it ($crashed), and the scenario said: $SCEN_FAIL; it runs once more on a fresh rig" >&2
-    rig_stop
-    start_rig
-    SCEN_RETRY=1 run_scenario "$name"
-    return
+  # A failure the rig may be to blame for is said, and the scenario runs
+  # once more; a real fault fails again. PulseAudio 16 has aborted once
+  # under a scenario (at a client's close, in one run of hundreds), taking
+  # the recording with it: the server's fault, not the program's, and the
+  # run is on a fresh rig. A measure taken while the machine stood still
+  # for a tenth of a second or more may be off by that much (the
+  # recorder's clock and the program's both stop, not always together).
+  local crashed="" stalled=0 again=""
+  [ $status -ne 0 ] && stalled=$(longest_stall_between "$began" "$(rig_usec)")
+  if [ $status -ne 0 ] && [ -z "${SCEN_RETRY:-}" ]; then
+    if crashed=$(rig_sound_crashed); then
+      again="the rig's sound server crashed under it ($crashed)"
+    elif [ "$stalled" -ge 100 ]; then
+      again="the machine stalled for $stalled ms under it"
+    fi
   fi
-  # A measure taken while the machine stood still for a tenth of a second
-  # or more may be off by that much (the recorder's clock and the
-  # program's both stop, not always together): said, and run once more.
-  # A real fault fails again.
-  local stalled
-  if [ $status -ne 0 ] && [ -z "${SCEN_RETRY:-}" ] \
-      && stalled=$(longest_stall_between "$began" "$(rig_usec)") && [ "$stalled" -ge 100 ]; then
-    echo "NOTE ${name//_/-}: the machine stalled for $stalled ms under it, and the scenario said: $SCEN_FAIL; it runs once more" >&2
+  if [ -n "$again" ]; then
+    echo "NOTE ${name//_/-}: $again, and the scenario said: $SCEN_FAIL; it runs once more${crashed:+ on a fresh rig}" >&2
+    if [ -n "$crashed" ]; then
+      rig_stop
+      start_rig
+    fi
     SCEN_RETRY=1 run_scenario "$name"
     return
   fi
@@ -1776,7 +1778,6 @@ run_scenario() {
   else
     FAILED=$((FAILED + 1))
     printf 'FAIL %s on %s%s (%ss): %s' "${name//_/-}" "$RIG_SOUND" "$DISPLAY_SAID" "$took" "$SCEN_FAIL"
-    stalled=$(longest_stall_between "$began" "$(rig_usec)")
     [ "$stalled" = 0 ] || printf ' (the machine stalled for up to %s ms under it)' "$stalled"
     [ ${#SCEN_NOTES[@]} -gt 0 ] && printf ' -- %s' "$(IFS=';'; echo "${SCEN_NOTES[*]}" | sed 's/;/; /g')"
     printf '\n'
