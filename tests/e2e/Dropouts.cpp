@@ -91,4 +91,26 @@ WithoutDropouts(const std::vector<float>& samples, size_t from, size_t to,
 	return kept;
 }
 
+bool
+StepHeardIn(const std::vector<float>& samples, size_t at,
+	const std::vector<float>& other, size_t near, size_t slack, size_t reach)
+{
+	size_t from = at > reach ? at - reach : 0;
+	size_t to = std::min(samples.size(), at + reach);
+	if (from >= to || near < slack || near + slack + (to - from) > other.size())
+		return true;
+	size_t length = to - from;
+	// The same float through two recorders; a hair's tolerance in case one
+	// of them applies a volume of exactly 1 in another way.
+	auto same = [](float a, float b) { return std::fabs(a - b) <= 1e-6f; };
+	for (size_t start = near - slack; start <= near + slack; start++) {
+		size_t i = 0;
+		while (i < length && same(other[start + i], samples[from + i]))
+			i++;
+		if (i == length)
+			return true;
+	}
+	return false;
+}
+
 } // namespace e2e

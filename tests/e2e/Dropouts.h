@@ -58,6 +58,18 @@ double LargestStepWithin(const std::vector<float>& samples, size_t from,
 std::vector<float> WithoutDropouts(const std::vector<float>& samples,
 	size_t from, size_t to, const DropoutReport& report);
 
+// Whether the step at frame at of one recording is in another recording of
+// the same sink too. Two recorders of one sink hear the same samples, bit
+// for bit, so a click the program made is in both; a recorder that was late
+// for a cycle of the server's graph has lost those frames alone, and the
+// tone's phase jumps in its recording only. True when the frames within
+// reach of the step, the step and all, are in other within slack frames of
+// near, where the step should be there; true as well when other does not
+// reach that far on either side, since then it cannot tell.
+bool StepHeardIn(const std::vector<float>& samples, size_t at,
+	const std::vector<float>& other, size_t near, size_t slack,
+	size_t reach = 256);
+
 } // namespace e2e
 
 #endif // TESTS_E2E_DROPOUTS_H

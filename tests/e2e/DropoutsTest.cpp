@@ -114,3 +114,26 @@ TEST(Dropouts, EmptyAndSilentRecordings)
 	std::vector<float> silence(1000, 0.0f);
 	EXPECT_TRUE(FindDropouts(silence).dropouts.empty());
 }
+
+TEST(Dropouts, AStepOneRecorderLostIsNotHeardByTheOther)
+{
+	// The sink played a 587 Hz tone whole; one recorder was late for a
+	// 1024-frame cycle and lost it, the other heard everything.
+	std::vector<float> played = Sine(44100, 0.5f, 587);
+	std::vector<float> lost(played.begin(), played.begin() + 5000);
+	lost.insert(lost.end(), played.begin() + 6024, played.end());
+	size_t at = 0;
+	LargestStepWithin(lost, 0, lost.size(), FindDropouts(lost), &at);
+	ASSERT_EQ(5000u, at);
+	EXPECT_FALSE(StepHeardIn(lost, at, played, 5000, 2000));
+
+	// A click in what the sink played is in every recording of it, found
+	// where it is expected give or take the slack.
+	played[19000] += 0.3f;
+	std::vector<float> later(played.begin() + 777, played.end());
+	EXPECT_TRUE(StepHeardIn(played, 19000, later, 19000 - 777 + 1500, 2000));
+	EXPECT_FALSE(StepHeardIn(played, 19000, later, 19000 - 777 + 3000, 2000));
+	// Where the other recording does not reach, it cannot tell.
+	EXPECT_TRUE(StepHeardIn(lost, at, played, 1000, 2000));
+	EXPECT_TRUE(StepHeardIn(lost, at, std::vector<float>(6000, 0.0f), 5000, 2000));
+}

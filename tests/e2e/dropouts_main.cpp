@@ -11,6 +11,13 @@
  * that one across the edge of the stretch is found. With --without it also
  * writes OUT.wav, one channel of 32-bit floats: the stretch with its
  * dropouts taken out.
+ *
+ *   e2e-dropouts FILE.wav --heard-in OTHER.wav SECONDS OTHER_SECONDS
+ *
+ * prints "heard_in_other=1" when the step at SECONDS of FILE.wav is in
+ * OTHER.wav too, another recording of the same sink, within 2 s of
+ * OTHER_SECONDS, and "heard_in_other=0" when that recorder did not hear it
+ * (see StepHeardIn).
  */
 #include <algorithm>
 #include <cstdint>
@@ -57,11 +64,38 @@ WriteFloatWav(const char* path, const std::vector<float>& samples,
 	return fclose(file) == 0;
 }
 
+int
+HeardIn(const char* path, const char* otherPath, const char* seconds,
+	const char* otherSeconds)
+{
+	analysis::Recording recording;
+	analysis::Recording other;
+	std::string error;
+	if (!analysis::ReadWav(path, 0, &recording, &error)
+		|| !analysis::ReadWav(otherPath, 0, &other, &error)) {
+		fprintf(stderr, "e2e-dropouts: %s\n", error.c_str());
+		return 1;
+	}
+	auto frame = [](const char* text, double rate) {
+		double at = atof(text) * rate;
+		return at > 0 ? size_t(at + 0.5) : size_t(0);
+	};
+	// The two recorders started apart and may each have lost a few cycles
+	// since: the step is looked for this far either side of where it should be.
+	size_t slack = size_t(2 * other.rate);
+	printf("heard_in_other=%d\n",
+		e2e::StepHeardIn(recording.samples, frame(seconds, recording.rate),
+			other.samples, frame(otherSeconds, other.rate), slack) ? 1 : 0);
+	return 0;
+}
+
 } // namespace
 
 int
 main(int argc, char** argv)
 {
+	if (argc == 6 && strcmp(argv[2], "--heard-in") == 0)
+		return HeardIn(argv[1], argv[3], argv[4], argv[5]);
 	bool stretch = argc == 4 || argc == 6;
 	bool without = argc == 6 && strcmp(argv[4], "--without") == 0;
 	if (argc != 2 && argc != 4 && !without) {

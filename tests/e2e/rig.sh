@@ -602,8 +602,46 @@ rig_record_start() {  # FILE [SINK]
     rig_log "the recorder wrote nothing: $(tail -n3 "$RIG_DIR/parec-$sink.log")"
     return 1
   fi
-  [ "$sink" = null ] && RIG_DATA_AT=$(rig_data_at "$file")
+  if [ "$sink" = null ]; then
+    RIG_DATA_AT=$(rig_data_at "$file")
+    # Without the second recorder every step counts as heard.
+    [ "$RIG_SOUND" = pipewire ] && ! rig_native_record_start "${file%.wav}-native.wav" \
+      && rig_log "no second recording of the sink: every step the first recorder hears counts"
+  fi
   return 0
+}
+
+# On PipeWire, a second recording of the null sink through PipeWire's own
+# client library, beside the one through its PulseAudio server: a recorder
+# late for a cycle of the graph loses that cycle's frames, and the tone's
+# phase jumps in its recording alone, while a click the program made is in
+# both (e2e-dropouts --heard-in tells them apart). RIG_NATIVE_BEHIND is how
+# many seconds of the first recording came before it began.
+rig_native_record_start() {  # FILE
+  rig_native_record_stop
+  [ "$RIG_SOUND" = pipewire ] || return 1
+  rig_spawn "$RIG_DIR/pw-record.log" pw-record --target null -P stream.capture.sink=true \
+    -P node.dont-reconnect=true --latency 100ms --rate "$RIG_RATE" --format f32 --channels 2 "$1"
+  RIG_NATIVE_RECORD_PID=$RIG_LAST_PID
+  if ! rig_wait_for 5 rig_recording_flows "$1"; then
+    rig_log "pw-record wrote nothing: $(tail -n3 "$RIG_DIR/pw-record.log")"
+    return 1
+  fi
+  local native_at bytes
+  native_at=$(rig_data_at "$1")
+  bytes=$(stat -c %s "$1")
+  RIG_NATIVE_BEHIND=$(echo "scale=4; $(rig_record_time) - ($bytes - $native_at) / ($RIG_RATE * $RIG_FRAME_BYTES)" | bc)
+  RIG_NATIVE_RECORDING=$1
+}
+
+# Ends it, so that its file is whole.
+rig_native_record_stop() {
+  RIG_NATIVE_RECORDING=""
+  [ -n "${RIG_NATIVE_RECORD_PID:-}" ] || return 0
+  kill -INT "$RIG_NATIVE_RECORD_PID" 2>/dev/null
+  rig_wait_for 3 eval "! rig_alive $RIG_NATIVE_RECORD_PID"
+  rig_end "$RIG_NATIVE_RECORD_PID"
+  RIG_NATIVE_RECORD_PID=""
 }
 
 rig_recording_flows() {  # FILE
@@ -628,6 +666,7 @@ rig_on_recording() {  # FILE COMMAND...
 }
 
 rig_record_stop() {
+  rig_native_record_stop
   local pid
   for pid in $RIG_OTHER_PAREC_PID $RIG_PAREC_PID; do
     kill -INT "$pid" 2>/dev/null

@@ -550,6 +550,7 @@ find_dropouts() {  # FROM TO MARGIN [--without OUT.wav]
 # TAKEN_OUT tells how many. Returns 1, the measures left as they were,
 # when there was none.
 TAKEN_OUT=0
+RECORDER_LOSSES=0
 measure_without_dropouts() {  # WHAT FROM TO
   TAKEN_OUT=0
   find_dropouts "$2" "$3" 0.05 --without "$RIG_DIR/kept.wav" || return 1
@@ -572,6 +573,16 @@ expect_glide() {  # WHAT FROM TO
 expect_silent() {  # WHAT FROM TO MAX_DBFS
   rig_measure "$2" "$3" || { fail "$1: cannot measure the recording"; return 1; }
   expect_at_most "$1: the peak (dBFS)" "$M_peak_dbfs" "$4"
+}
+
+# Whether the step at AT seconds of the recording is missing from the
+# second recording of the sink: then it was lost on the way to the first
+# recorder, and never played.
+lost_by_recorder() {  # AT
+  [ -n "${RIG_NATIVE_RECORDING:-}" ] || return 1
+  rig_clip "$(echo "$1 - 0.05" | bc)" "$(echo "$1 + 0.05" | bc)" "$RIG_DIR/step.wav" || return 1
+  [ "$("$RIG_DROPOUTS" "$RIG_DIR/step.wav" --heard-in "$RIG_NATIVE_RECORDING" 0.05 \
+    "$(echo "$1 - $RIG_NATIVE_BEHIND" | bc)")" = heard_in_other=0 ]
 }
 
 # No click: no step between two samples larger than a sine at the highest
@@ -606,6 +617,11 @@ expect_no_click() {  # WHAT FROM TO MAX_HZ
   ratio=$(awk -v step="$(echo "$report" | sed -n 's/^largest_step=//p')" -v peak="$M_peak_dbfs" -v hz="$4" 'BEGIN {
     allowed = 2 * 10 ^ (peak / 20) * sin(3.141592653589793 * hz / 44100)
     printf "%.3f", step / allowed }')
+  if awk_true "$ratio > 1.05" && [ -n "$CLICK_AT" ] && lost_by_recorder "$CLICK_AT"; then
+    echo "NOTE $1: a step $ratio times what the sine allows at ${CLICK_AT}s, which pw-record did not hear: lost on the way to parec" >&2
+    RECORDER_LOSSES=$((RECORDER_LOSSES + 1))
+    return 0
+  fi
   expect_at_most "$1: the largest step against what a $4 Hz sine allows" "$ratio" 1.05
 }
 
@@ -1562,6 +1578,7 @@ scenario_soak() {
   rig_measure "$start_t" "$end_t" || return 1
   [ "$M_nonfinite" = 0 ] || fail "$M_nonfinite samples were NaN or infinite" || return 1
   local i clicks=0 stalled=0 first_click="" click_usec
+  RECORDER_LOSSES=0
   times+=("$end_t") walls+=("$(rig_usec)")
   for (( i = 0; i < ${#times[@]} - 1; i++ )); do
     if ! expect_no_click "x" "$(echo "${times[i]} - 0.02" | bc)" "${times[i + 1]}" "${pitches[i]}" 2>/dev/null; then
@@ -1580,6 +1597,7 @@ scenario_soak() {
     fi
   done
   [ "$stalled" = 0 ] || note "$stalled stretches with a glitch while the machine stalled ($(stall_summary))"
+  [ "$RECORDER_LOSSES" = 0 ] || note "$RECORDER_LOSSES stretches with a glitch the recorder alone heard"
   [ "$clicks" = 0 ] || fail "$clicks stretches with a click; the first $first_click" || return 1
 
   # Memory: the resident size once warmed up against the end.
