@@ -1286,6 +1286,20 @@ second_launch() {  # WHAT: starts a second program, expects it to end with 0
   note "$1: second launch ended in $EXIT_MS ms"
 }
 
+# What became of the rig's covering window: whether it runs, what it
+# said, and on sway whether and where a window of it is.
+cover_facts() {  # PID
+  local facts
+  rig_alive "$1" && facts="xmessage runs" || facts="xmessage ended"
+  facts+=", saying: $(tail -n 3 "$RIG_DIR/xmessage.log" 2>/dev/null | tr '\n' '|')"
+  if [ "$RIG_DISPLAY" = wayland ]; then
+    facts+="; sway's windows of it: $(rig_sway_tree | jq -c --arg pid "$1" '[recurse(.nodes[]?, .floating_nodes[]?)
+      | select(.type == "workspace") as $ws | $ws | recurse(.nodes[]?, .floating_nodes[]?)
+      | select((.pid | tostring) == $pid) | { workspace: $ws.name, visible, name }]')"
+  fi
+  echo "$facts"
+}
+
 scenario_second_launch() {
   app_start
   app_wait_window || return 1
@@ -1302,12 +1316,19 @@ scenario_second_launch() {
     || fail "the second launch did not bring back the window $RIG_PUT_AWAY" || return 1
   rig_wait_for 3 is_active "$APP_WID" || fail "the window came back but is not the active one" || return 1
 
-  # Covered by another program's window: the second launch raises it.
+  # Covered by another program's window: the second launch raises it. On
+  # sway the cover is an X client, and an Xwayland that sway started anew
+  # must let root in first.
+  [ "$RIG_DISPLAY" = wayland ] && rig_display_check main
   rig_spawn "$RIG_DIR/xmessage.log" xmessage -geometry 400x300+50+50 "a window over Belvo"
   local cover=$RIG_LAST_PID
   SCEN_PIDS+=("$cover")
   local cover_wid
-  cover_wid=$(rig_wait_window '^xmessage$' 5) || fail "the covering window did not appear" || return 1
+  if ! cover_wid=$(rig_wait_window '^xmessage$' 10); then
+    RIG_FAULT=1
+    fail "the covering window did not appear ($(cover_facts "$cover"))"
+    return 1
+  fi
   rig_wait_for 3 is_on_top "$cover_wid" || fail "the covering window did not come on top" || return 1
   second_launch "covered" || return 1
   rig_wait_for 3 is_active "$APP_WID" || fail "the second launch did not make the covered window the active one" || return 1
@@ -1753,7 +1774,7 @@ cleanup_scenario() {
 
 run_scenario() {
   local name=$1 began status
-  SCEN_FAIL=""
+  SCEN_FAIL="" RIG_FAULT=""
   SCEN_NOTES=()
   began=$(rig_usec)
   "scenario_$name"
@@ -1768,6 +1789,8 @@ run_scenario() {
   # run is on a fresh rig. A measure taken while the machine stood still
   # for a tenth of a second or more may be off by that much (the
   # recorder's clock and the program's both stop, not always together).
+  # Nor is a tool of the rig's own (RIG_FAULT) that failed under it the
+  # program's fault.
   local crashed="" stalled=0 again=""
   [ $status -ne 0 ] && stalled=$(longest_stall_between "$began" "$(rig_usec)")
   if [ $status -ne 0 ] && [ -z "${SCEN_RETRY:-}" ]; then
@@ -1775,8 +1798,11 @@ run_scenario() {
       again="the rig's sound server crashed under it ($crashed)"
     elif [ "$stalled" -ge 100 ]; then
       again="the machine stalled for $stalled ms under it"
+    elif [ -n "$RIG_FAULT" ]; then
+      again="a tool of the rig's own failed under it"
     fi
   fi
+  RIG_FAULT=""
   if [ -n "$again" ]; then
     echo "NOTE ${name//_/-}: $again, and the scenario said: $SCEN_FAIL; it runs once more${crashed:+ on a fresh rig}" >&2
     if [ -n "$crashed" ]; then
