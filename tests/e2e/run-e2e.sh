@@ -1293,9 +1293,12 @@ cover_facts() {  # PID
   rig_alive "$1" && facts="xmessage runs" || facts="xmessage ended"
   facts+=", saying: $(tail -n 3 "$RIG_DIR/xmessage.log" 2>/dev/null | tr '\n' '|')"
   if [ "$RIG_DISPLAY" = wayland ]; then
-    facts+="; sway's windows of it: $(rig_sway_tree | jq -c --arg pid "$1" '[recurse(.nodes[]?, .floating_nodes[]?)
+    # Its own, or any X client's: an Xwayland window's process may be
+    # unknown to sway.
+    facts+="; sway's windows of it or of X clients: $(rig_sway_tree | jq -c --arg pid "$1" '[recurse(.nodes[]?, .floating_nodes[]?)
       | select(.type == "workspace") as $ws | $ws | recurse(.nodes[]?, .floating_nodes[]?)
-      | select((.pid | tostring) == $pid) | { workspace: $ws.name, visible, name }]')"
+      | select((.pid | tostring) == $pid or .shell == "xwayland")
+      | { workspace: $ws.name, visible, name, pid, shell }]')"
   fi
   echo "$facts"
 }
