@@ -619,7 +619,6 @@ rig_record_start() {  # FILE [SINK]
 # many seconds of the first recording came before it began.
 rig_native_record_start() {  # FILE
   rig_native_record_stop
-  [ "$RIG_SOUND" = pipewire ] || return 1
   rig_spawn "$RIG_DIR/pw-record.log" pw-record --target null -P stream.capture.sink=true \
     -P node.dont-reconnect=true --latency 100ms --rate "$RIG_RATE" --format f32 --channels 2 "$1"
   RIG_NATIVE_RECORD_PID=$RIG_LAST_PID
@@ -627,10 +626,7 @@ rig_native_record_start() {  # FILE
     rig_log "pw-record wrote nothing: $(tail -n3 "$RIG_DIR/pw-record.log")"
     return 1
   fi
-  local native_at bytes
-  native_at=$(rig_data_at "$1")
-  bytes=$(stat -c %s "$1")
-  RIG_NATIVE_BEHIND=$(echo "scale=4; $(rig_record_time) - ($bytes - $native_at) / ($RIG_RATE * $RIG_FRAME_BYTES)" | bc)
+  RIG_NATIVE_BEHIND=$(echo "$(rig_record_time) - $(rig_file_seconds "$1" "$(rig_data_at "$1")")" | bc)
   RIG_NATIVE_RECORDING=$1
 }
 
@@ -702,9 +698,14 @@ rig_sinks_remove() {
 
 # Seconds of sound recorded so far: where in the recording "now" is.
 rig_record_time() {
+  rig_file_seconds "$RIG_RECORDING" "$RIG_DATA_AT"
+}
+
+# How many seconds a recording being written holds so far.
+rig_file_seconds() {  # FILE DATA_AT
   local bytes
-  bytes=$(stat -c %s "$RIG_RECORDING" 2>/dev/null || echo "$RIG_DATA_AT")
-  echo "scale=4; ($bytes - $RIG_DATA_AT) / ($RIG_RATE * $RIG_FRAME_BYTES)" | bc
+  bytes=$(stat -c %s "$1" 2>/dev/null || echo "$2")
+  echo "scale=4; ($bytes - $2) / ($RIG_RATE * $RIG_FRAME_BYTES)" | bc
 }
 
 rig_recorded_past() {  # SECONDS

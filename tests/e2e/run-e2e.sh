@@ -1805,7 +1805,6 @@ run_scenario() {
       again="a tool of the rig's own failed under it"
     fi
   fi
-  RIG_FAULT=""
   if [ -n "$again" ]; then
     echo "NOTE ${name//_/-}: $again, and the scenario said: $SCEN_FAIL; it runs once more${crashed:+ on a fresh rig}" >&2
     if [ -n "$crashed" ]; then
